@@ -1,0 +1,59 @@
+// Call targets: how often each 16-bit code address is called (LCALL and ACALL), how many
+// distinct addresses are called, and the short list of frequently called ones.
+//
+// The list is not a sort by count. A threshold starts at 32768 and moves by halving steps
+// (16384, 8192, ..., 2) towards the point where exactly eight addresses are called more often
+// than it; the list is whatever lies above the last threshold scanned, in ascending address
+// order, cut after eight. That can list fewer than eight, none, or drop the hottest address in
+// favour of eight lower ones; stored reports rely on exactly this behaviour.
+#ifndef OPFREQ_ANALYZER_CALL_TARGETS_H_
+#define OPFREQ_ANALYZER_CALL_TARGETS_H_
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace opfreq {
+
+struct CallSite {
+  uint16_t address;
+  uint16_t count;
+  friend bool operator==(const CallSite&, const CallSite&) = default;
+};
+
+// The 65536 per-address counters, plus the addresses called at least once in the order they
+// were first met, so that nothing has to walk all 65536 counters to find them.
+class CallTable {
+ public:
+  void count(uint16_t target) {
+    if (counts_[target]++ == 0) called_[static_cast<size_t>(calledCount_++)] = target;
+  }
+  uint16_t countOf(uint16_t address) const { return counts_[address]; }
+  int32_t distinctCount() const { return calledCount_; }
+  // Every called address with its count, in ascending address order.
+  std::vector<CallSite> sites() const;
+
+ private:
+  std::array<uint16_t, 65536> counts_{};
+  std::array<uint16_t, 65536> called_{};
+  int32_t calledCount_ = 0;
+};
+
+struct HotTargets {
+  // Addresses above the last threshold, also beyond the eight stored.
+  int32_t foundCount = 0;
+  std::array<uint16_t, 8> topCallCount{};
+  std::array<uint16_t, 8> topCallAddress{};  // unused slots hold their own index
+  // The slots that hold an address: foundCount of them, eight at most.
+  int32_t listed() const { return foundCount < 8 ? foundCount : 8; }
+};
+
+// Number of addresses called at least once.
+int32_t countSubroutines(const CallTable& calls);
+// `sites` must be in ascending address order, counts not 0.
+HotTargets selectHotTargets(std::span<const CallSite> sites);
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_CALL_TARGETS_H_

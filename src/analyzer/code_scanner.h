@@ -1,0 +1,26 @@
+// The sweep: one linear pass from offset 0 that takes every byte it lands on as an opcode,
+// counts it, and steps over the operands by the instruction's length. LCALL (12h) and the eight
+// ACALL opcodes (low five bits 11h) have their targets decoded and counted. Nothing is followed
+// or resynchronised: data is swept exactly like code.
+#ifndef OPFREQ_ANALYZER_CODE_SCANNER_H_
+#define OPFREQ_ANALYZER_CODE_SCANNER_H_
+
+#include <array>
+#include <cstdint>
+
+#include "analyzer/run_state.h"
+#include "textout/output_stream.h"
+
+namespace opfreq {
+
+// The bytes the sweep may read: the file's first min(fileSize, kCodeWindow) bytes, then zeros,
+// which is what a read past the end of the file delivers.
+using CodeImage = std::array<uint8_t, kCodeWindow>;
+
+// Writes the two warning lines when they apply (first byte not 02h; file over 64 KiB), then
+// sweeps `image`. run.fileSize must be 1 or more.
+void scanCode(const CodeImage& image, RunState& run, OutputStream& out);
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_CODE_SCANNER_H_

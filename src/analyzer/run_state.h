@@ -1,0 +1,33 @@
+// RunState: every table and scalar of one analysis run. The driver creates it zero-filled,
+// the sweep fills the counters, the ranking permutes opcodeCount and rankOrder together, and
+// the report reads the lot.
+#ifndef OPFREQ_ANALYZER_RUN_STATE_H_
+#define OPFREQ_ANALYZER_RUN_STATE_H_
+
+#include <array>
+#include <cstdint>
+
+#include "analyzer/call_targets.h"
+
+namespace opfreq {
+
+// The sweep starts instructions in the first 64 KiB only; the last one may need two operand
+// bytes beyond that.
+constexpr int32_t kSweepLimit = 65536;
+constexpr size_t kCodeWindow = kSweepLimit + 2;
+
+struct RunState {
+  RunState();
+
+  // Indexed by opcode value after the sweep, by rank after rankOpcodes.
+  std::array<int32_t, 256> opcodeCount{};
+  std::array<int32_t, 256> rankOrder{};  // starts as 0, 1, ..., 255
+  CallTable calls;
+  int32_t acallCount = 0;
+  int32_t fileSize = 0;
+  int32_t lastOffset = 0;  // highest offset at which an instruction may start
+};
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_RUN_STATE_H_

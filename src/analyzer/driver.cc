@@ -65,14 +65,19 @@ RunOutcome runOpfreq(std::string_view fileName, OutputStream& out, KeyWaiter& ke
   }
   files.closeFile(0);
 
+  analyseImage(fileName, *image, static_cast<int32_t>(length), out);
+  return finish(out);
+}
+
+void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,
+                  OutputStream& out) {
   auto run = std::make_unique<RunState>();
-  run->fileSize = static_cast<int32_t>(length);
+  run->fileSize = fileSize;
   out.writeText(fileName, true);
-  scanCode(*image, *run, out);
+  scanCode(image, *run, out);
   rankOpcodes(*run);
   MaskPrinter masks(out);
   writeReport(*run, out, masks);
-  return finish(out);
 }
 
 }  // namespace opfreq

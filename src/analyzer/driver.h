@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "analyzer/code_scanner.h"
 #include "textout/key_wait.h"
 #include "textout/output_stream.h"
 
@@ -26,6 +27,11 @@ struct RunOutcome {
 std::string formFileName(int argc, const char* const* argv);
 
 RunOutcome runOpfreq(std::string_view fileName, OutputStream& out, KeyWaiter& keys);
+
+// The report of an image already in memory: the file name line, the warnings, the sweep, the
+// ranking and every report line. fileSize must be 1 to kMaxFileSize.
+void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,
+                  OutputStream& out);
 
 }  // namespace opfreq
 

@@ -90,15 +90,77 @@ TEST(CodeScanner, CapsTheSweepAt64KiB) {
   EXPECT_EQ(one.run->opcodeCount[0x02], 1);
 }
 
-TEST(CodeScanner, DistinctTargetsMatchTheCounters) {
+TEST(CallTable, SitesMatchTheCounters) {
+  // Dense in calls with few distinct operands, so that many addresses are called 3+ times.
   std::mt19937 random(7);
+  const uint8_t alphabet[] = {0x11, 0x31, 0x12, 0x00, 0x01, 0x02, 0xF1};
   std::vector<uint8_t> file(65538);
-  for (auto& b : file) b = static_cast<uint8_t>(random());
+  for (auto& b : file) b = alphabet[random() % std::size(alphabet)];
   const Swept s = sweep(file);
-  std::vector<CallSite> expected;
-  for (const auto& [address, count] : s.calls) expected.push_back({address, count});
-  EXPECT_EQ(s.run->calls.sites(), expected);
-  EXPECT_EQ(countSubroutines(s.run->calls), static_cast<int32_t>(expected.size()));
+  std::vector<CallSite> all;
+  std::vector<CallSite> hot;
+  for (const auto& [address, count] : s.calls) {
+    all.push_back({address, count});
+    if (count >= kHotMinimum) hot.push_back({address, count});
+  }
+  ASSERT_GT(hot.size(), 8u);
+  EXPECT_EQ(s.run->calls.sites(), all);
+  EXPECT_EQ(s.run->calls.sites(kHotMinimum), hot);
+  EXPECT_EQ(countSubroutines(s.run->calls), static_cast<int32_t>(all.size()));
+}
+
+// The sweep exactly as written down: one byte at a time, bytes past the end reading as 0.
+struct Reference {
+  std::array<int32_t, 256> counts{};
+  std::map<uint16_t, uint16_t> calls;
+  int32_t acalls = 0;
+};
+
+Reference referenceSweep(const std::vector<uint8_t>& file) {
+  Reference r;
+  size_t next = 0;
+  const auto read = [&] { return next < file.size() ? file[next++] : (++next, uint8_t{0}); };
+  const int32_t lastOffset = std::min<int32_t>(static_cast<int32_t>(file.size()) - 1, 65535);
+  int32_t scanPos = 0;
+  while (scanPos <= lastOffset) {
+    const uint8_t b = read();
+    ++scanPos;
+    ++r.counts[b];
+    if (b == 0x12) {
+      const uint8_t hi = read();
+      const uint8_t lo = read();
+      scanPos += 2;
+      ++r.calls[static_cast<uint16_t>(hi * 256 + lo)];
+    } else if ((b & 0x1F) == 0x11) {
+      ++r.acalls;
+      const uint8_t lo = read();
+      scanPos += 1;
+      ++r.calls[static_cast<uint16_t>((scanPos & 0xF800) + (b >> 5) * 256 + lo)];
+    } else {
+      for (int i = 1; i < OpcodeTable[b].cmdlen; ++i, ++scanPos) read();
+    }
+  }
+  return r;
+}
+
+TEST(CodeScanner, AgreesWithTheByteByByteSweep) {
+  std::mt19937 random(2026);
+  for (int trial = 0; trial < 300; ++trial) {
+    const size_t size = trial < 20 ? static_cast<size_t>(trial + 1) : 1 + random() % 70000;
+    std::vector<uint8_t> file(size);
+    for (auto& b : file) b = static_cast<uint8_t>(random());
+    // Runs of fill bytes of every length, some reaching the end or the 64 KiB cap.
+    for (int runs = static_cast<int>(random() % 6); runs > 0; --runs) {
+      const size_t at = random() % size;
+      const size_t length = std::min<size_t>(size - at, random() % 40 == 0 ? 70000 : random() % 50);
+      std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(at), length, random() % 2 ? 0xFF : 0x00);
+    }
+    const Swept s = sweep(file);
+    const Reference r = referenceSweep(file);
+    ASSERT_EQ(s.run->opcodeCount, r.counts) << "size " << size;
+    ASSERT_EQ(s.calls, r.calls) << "size " << size;
+    ASSERT_EQ(s.run->acallCount, r.acalls) << "size " << size;
+  }
 }
 
 std::vector<uint8_t> demoImage() {

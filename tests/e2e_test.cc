@@ -43,10 +43,17 @@ TEST(EndToEnd, UsagePathWritesTheExactTextAndEndsAtEndOfInput) {
     EXPECT_EQ(r.out, usage);
     EXPECT_EQ(r.exitStatus, 0);
   }
-  const ProcessResult keyed =
-      runOpfreqBinary({.stdinKind = StdinKind::Bytes, .stdinBytes = "q"});
-  EXPECT_EQ(keyed.out, usage);
-  EXPECT_EQ(keyed.exitStatus, 0);
+  // A pipe with a key, a pipe that ends at once, a file: the wait ends without blocking.
+  const ProcessOptions others[] = {
+      {.stdinKind = StdinKind::Bytes, .stdinBytes = "q"},
+      {.stdinKind = StdinKind::Bytes, .stdinBytes = ""},
+      {.stdinKind = StdinKind::File, .stdinBytes = (kSamples / "demo.bin").string()},
+  };
+  for (const ProcessOptions& options : others) {
+    const ProcessResult r = runOpfreqBinary(options);
+    EXPECT_EQ(r.out, usage);
+    EXPECT_EQ(r.exitStatus, 0);
+  }
 }
 
 class GeneratedInput : public ::testing::Test {

@@ -32,6 +32,8 @@ ProcessResult runOpfreqBinary(const ProcessOptions& options) {
   if (pid == 0) {
     if (options.stdinKind == StdinKind::Bytes) {
       ::dup2(inPipe[0], STDIN_FILENO);
+    } else if (options.stdinKind == StdinKind::File) {
+      ::dup2(::open(options.stdinBytes.c_str(), O_RDONLY), STDIN_FILENO);
     } else {
       const int null = ::open("/dev/null", O_RDONLY);
       ::dup2(null, STDIN_FILENO);

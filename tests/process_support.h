@@ -8,14 +8,14 @@
 
 namespace opfreq::testing {
 
-enum class StdinKind { DevNull, Bytes };
+enum class StdinKind { DevNull, Bytes, File };
 enum class StdoutKind { Pipe, DevFull, Closed, BrokenPipe };
 
 struct ProcessOptions {
   std::vector<std::string> args;  // after the program name
   std::string workingDirectory = ".";
   StdinKind stdinKind = StdinKind::DevNull;
-  std::string stdinBytes;
+  std::string stdinBytes;  // for Bytes; the file's path for File
   StdoutKind stdoutKind = StdoutKind::Pipe;
 };
 

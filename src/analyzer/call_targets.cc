@@ -1,23 +1,52 @@
 #include "analyzer/call_targets.h"
 
 #include <algorithm>
+#include <bit>
+#include <new>
 
 namespace opfreq {
 
-std::vector<CallSite> CallTable::sites() const {
-  std::vector<uint16_t> addresses(called_.begin(), called_.begin() + calledCount_);
-  std::sort(addresses.begin(), addresses.end());
+namespace {
+
+// Both tables in one block: large enough that the allocator takes it from the system as fresh
+// zeroed pages instead of clearing reused memory.
+uint16_t* allocateTables() {
+  void* block = std::calloc(2 * 65536, sizeof(uint16_t));
+  if (block == nullptr) throw std::bad_alloc();
+  return static_cast<uint16_t*>(block);
+}
+
+}  // namespace
+
+CallTable::CallTable() : counts_(allocateTables()), hot_(counts_.get() + 65536) {}
+
+std::vector<CallSite> CallTable::sites(uint16_t minCount) const {
   std::vector<CallSite> result;
-  result.reserve(addresses.size());
-  for (uint16_t address : addresses) result.push_back({address, counts_[address]});
+  if (minCount >= kHotMinimum) {
+    std::vector<uint16_t> addresses(hot_, hot_ + hotCount_);
+    std::sort(addresses.begin(), addresses.end());
+    for (uint16_t address : addresses) {
+      if (counts_[address] >= minCount) result.push_back({address, counts_[address]});
+    }
+    return result;
+  }
+  for (uint32_t address = 0; address < 65536; ++address) {
+    if (counts_[address] >= minCount) {
+      result.push_back({static_cast<uint16_t>(address), counts_[address]});
+    }
+  }
   return result;
 }
 
 int32_t countSubroutines(const CallTable& calls) { return calls.distinctCount(); }
 
-HotTargets selectHotTargets(std::span<const CallSite> sites) {
-  // Addresses never called cannot pass a threshold of 2 or more, so scanning only the called
-  // ones gives what a scan of all 65536 counters gives.
+HotTargets selectHotTargets(std::span<const CallSite> allSites) {
+  // Every threshold scanned is 2 or more, so an address called fewer than three times never
+  // passes one: scanning only the others gives what a scan of all 65536 counters gives.
+  std::vector<CallSite> sites;
+  for (const CallSite& site : allSites) {
+    if (site.count >= kHotMinimum) sites.push_back(site);
+  }
   HotTargets hot;
   int32_t threshold = 32768;
   int32_t step = 32768;

@@ -11,10 +11,15 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
 namespace opfreq {
+
+// The fewest calls that can pass a threshold of the search; sites called less can be left out.
+constexpr uint16_t kHotMinimum = 3;
 
 struct CallSite {
   uint16_t address;
@@ -22,22 +27,34 @@ struct CallSite {
   friend bool operator==(const CallSite&, const CallSite&) = default;
 };
 
-// The 65536 per-address counters, plus the addresses called at least once in the order they
-// were first met, so that nothing has to walk all 65536 counters to find them.
+// The 65536 per-address counters, plus the addresses as they reach kHotMinimum calls, so that
+// the hot-call search never has to walk all 65536 counters.
 class CallTable {
  public:
+  CallTable();
   void count(uint16_t target) {
-    if (counts_[target]++ == 0) called_[static_cast<size_t>(calledCount_++)] = target;
+    const uint16_t before = counts_[target]++;
+    if (before == 0) {
+      ++calledCount_;
+    } else if (before == kHotMinimum - 1) {
+      hot_[static_cast<size_t>(hotCount_++)] = target;
+    }
   }
   uint16_t countOf(uint16_t address) const { return counts_[address]; }
   int32_t distinctCount() const { return calledCount_; }
-  // Every called address with its count, in ascending address order.
-  std::vector<CallSite> sites() const;
+  // Every address called at least minCount times, with its count, in ascending address order.
+  std::vector<CallSite> sites(uint16_t minCount = 1) const;
 
  private:
-  std::array<uint16_t, 65536> counts_{};
-  std::array<uint16_t, 65536> called_{};
+  struct Free {
+    void operator()(void* block) const { std::free(block); }
+  };
+  // From calloc: the zeroed pages come from the system untouched, so a run pays only for the
+  // counters it uses instead of clearing all 65536.
+  std::unique_ptr<uint16_t[], Free> counts_;
+  uint16_t* hot_;  // in the same block; the first hotCount_ entries are set
   int32_t calledCount_ = 0;
+  int32_t hotCount_ = 0;
 };
 
 struct HotTargets {
@@ -51,6 +68,7 @@ struct HotTargets {
 
 // Number of addresses called at least once.
 int32_t countSubroutines(const CallTable& calls);
+
 // `sites` must be in ascending address order, counts not 0.
 HotTargets selectHotTargets(std::span<const CallSite> sites);
 

@@ -1,5 +1,7 @@
 #include "analyzer/code_scanner.h"
 
+#include <cstring>
+
 #include "analyzer/opcode_table.h"
 
 namespace opfreq {
@@ -7,23 +9,44 @@ namespace {
 
 constexpr uint8_t kLjmp = 0x02;
 constexpr uint8_t kLcall = 0x12;
-constexpr uint8_t kCallMark = 0xFF;  // in kOperandBytes: the opcode's operands are decoded
 
-// Operand bytes to skip per opcode, with the call opcodes marked, so that the common case
-// is one lookup and one add.
-constexpr std::array<uint8_t, 256> makeOperandBytes() {
-  std::array<uint8_t, 256> table{};
+// How far the sweep moves past each opcode. Opcodes that need more than a step (the calls,
+// whose operands are decoded, and the fill bytes 00h and FFh, whose runs are counted in one
+// go) carry kSlowPath on top, which takes the position far past the end of the image so that
+// the inner loop's one bounds test also catches them.
+constexpr size_t kSlowPath = size_t{1} << 20;
+
+constexpr bool isCall(size_t op) { return op == kLcall || (op & 0x1F) == 0x11; }
+
+constexpr std::array<size_t, 256> makeAdvance() {
+  std::array<size_t, 256> table{};
   for (size_t op = 0; op < 256; ++op) {
-    const bool isCall = op == kLcall || (op & 0x1F) == 0x11;
-    table[op] = isCall ? kCallMark : static_cast<uint8_t>(OpcodeTable[op].cmdlen - 1);
+    const bool slow = isCall(op) || op == 0x00 || op == 0xFF;
+    table[op] = slow ? kSlowPath : static_cast<size_t>(OpcodeTable[op].cmdlen);
   }
   return table;
+}
+
+// The number of bytes equal to image[pos] from pos on, up to and including `last`.
+size_t runLength(const uint8_t* image, size_t pos, size_t last) {
+  const uint8_t value = image[pos];
+  uint64_t pattern = 0;
+  std::memset(&pattern, value, sizeof pattern);
+  size_t end = pos + 1;
+  while (end + 8 <= last + 1) {
+    uint64_t chunk = 0;
+    std::memcpy(&chunk, image + end, sizeof chunk);
+    if (chunk != pattern) break;
+    end += 8;
+  }
+  while (end <= last && image[end] == value) ++end;
+  return end - pos;
 }
 
 }  // namespace
 
 void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
-  static const std::array<uint8_t, 256> kOperandBytes = makeOperandBytes();
+  static constexpr std::array<size_t, 256> kAdvance = makeAdvance();
 
   if (image[0] != kLjmp) out.writeText("Warning: possibly not 8051 binary code", true);
   run.lastOffset = run.fileSize - 1;
@@ -32,28 +55,39 @@ void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
     out.writeText("Warning:only first 64KB are testing", true);
   }
 
-  // scanPos is also the code address of the next byte: the image is loaded at 0000h.
-  int32_t scanPos = 0;
+  // pos is the offset of the next instruction and also its code address: the image is
+  // loaded at 0000h.
+  const uint8_t* const bytes = image.data();
+  const auto last = static_cast<size_t>(run.lastOffset);
+  int32_t* const counts = run.opcodeCount.data();
   int32_t acalls = 0;
-  const int32_t lastOffset = run.lastOffset;
-  while (scanPos <= lastOffset) {
-    const uint8_t op = image[static_cast<size_t>(scanPos++)];
-    ++run.opcodeCount[op];
-    const uint8_t operands = kOperandBytes[op];
-    if (operands != kCallMark) {
-      scanPos += operands;
-    } else if (op == kLcall) {
-      const auto hi = image[static_cast<size_t>(scanPos)];
-      const auto lo = image[static_cast<size_t>(scanPos) + 1];
-      scanPos += 2;
+  size_t pos = 0;
+  for (;;) {
+    const uint8_t plain = bytes[pos];
+    ++counts[plain];
+    pos += kAdvance[plain];
+    if (pos <= last) continue;
+    if (pos < kSlowPath) break;  // stepped past the last instruction
+    pos -= kSlowPath;            // back at the opcode, which is counted already
+    const uint8_t op = bytes[pos];
+    if (op == kLcall) {
+      const uint32_t hi = bytes[pos + 1];
+      const uint32_t lo = bytes[pos + 2];
       run.calls.count(static_cast<uint16_t>(hi << 8 | lo));
-    } else {
+      pos += 3;
+    } else if (isCall(op)) {
       // ACALL: the page (top five bits) of the address after the instruction, bits 10 to 8
       // from the opcode, bits 7 to 0 from the operand. Past FFFFh the page wraps to 0000h.
       ++acalls;
-      const auto lo = image[static_cast<size_t>(scanPos++)];
-      run.calls.count(static_cast<uint16_t>((scanPos & 0xF800) + (op >> 5) * 256 + lo));
+      const uint32_t lo = bytes[pos + 1];
+      pos += 2;
+      run.calls.count(static_cast<uint16_t>((pos & 0xF800) + (op >> 5) * 256u + lo));
+    } else {
+      const size_t length = runLength(bytes, pos, last);
+      counts[op] += static_cast<int32_t>(length) - 1;
+      pos += length;
     }
+    if (pos > last) break;
   }
   run.acallCount = acalls;
 }

@@ -57,9 +57,11 @@ RunOutcome runOpfreq(std::string_view fileName, OutputStream& out, KeyWaiter& ke
   const int64_t length = files.fileLength(kInputFile);
   if (length <= 0) return inputFailure(fileName, "file is empty");
   if (length > kMaxFileSize) return inputFailure(fileName, "file is larger than 262144 bytes");
-  auto image = std::make_unique<CodeImage>();
+  // Every byte of the image is set: by the file, then zeros, as reads past its end give.
+  const auto image = std::make_unique_for_overwrite<CodeImage>();
   const auto wanted = std::min(static_cast<size_t>(length), image->size());
   files.readBytes(kInputFile, 1, std::span<uint8_t>(image->data(), wanted));
+  std::fill(image->begin() + static_cast<std::ptrdiff_t>(wanted), image->end(), uint8_t{0});
   if (const int error = files.readError(kInputFile); error != 0) {
     return inputFailure(fileName, std::strerror(error));
   }

@@ -19,13 +19,14 @@ BinaryFile::~BinaryFile() { closeFile(0); }
 
 BinaryFile::Slot* BinaryFile::openSlot(int32_t number) {
   if (number < kFirstNumber || number > kLastNumber) return nullptr;
-  Slot& slot = slots_[static_cast<size_t>(number - 1)];
-  return slot.isOpen() ? &slot : nullptr;
+  Slot* slot = slots_[static_cast<size_t>(number - 1)].get();
+  return slot != nullptr && slot->isOpen() ? slot : nullptr;
 }
 
 int BinaryFile::readError(int32_t number) const {
   if (number < kFirstNumber || number > kLastNumber) return 0;
-  return slots_[static_cast<size_t>(number - 1)].readError;
+  const Slot* slot = slots_[static_cast<size_t>(number - 1)].get();
+  return slot != nullptr ? slot->readError : 0;
 }
 
 void BinaryFile::close(Slot& slot) {
@@ -35,7 +36,9 @@ void BinaryFile::close(Slot& slot) {
 
 FileStatus BinaryFile::openBinary(std::string_view name, int32_t number) {
   if (number < kFirstNumber || number > kLastNumber) return record(FileStatus::BadCall);
-  Slot& slot = slots_[static_cast<size_t>(number - 1)];
+  auto& owned = slots_[static_cast<size_t>(number - 1)];
+  if (owned == nullptr) owned = std::make_unique<Slot>();
+  Slot& slot = *owned;
   if (slot.isOpen()) return record(FileStatus::BadCall);
   slot = Slot{};
   const OpenedStream opened = openForReading(name);
@@ -131,7 +134,9 @@ FileStatus BinaryFile::seekTo(int32_t number, int32_t position) {
 
 FileStatus BinaryFile::closeFile(int32_t number) {
   if (number == 0) {
-    for (Slot& slot : slots_) close(slot);
+    for (auto& slot : slots_) {
+      if (slot != nullptr) close(*slot);
+    }
     return record(FileStatus::Ok);
   }
   Slot* slot = openSlot(number);

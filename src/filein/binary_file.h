@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -65,7 +66,7 @@ class BinaryFile {
   void close(Slot& slot);
 
   size_t spoolLimit_;
-  std::array<Slot, kLastNumber> slots_{};
+  std::array<std::unique_ptr<Slot>, kLastNumber> slots_{};  // made on first open
   FileStatus lastFileStatus_ = FileStatus::Ok;
   int openError_ = 0;
 };

@@ -57,6 +57,34 @@ U128 multiply(uint64_t a, uint64_t b) {
   return {hh + (lh >> 32) + (hl >> 32) + (mid >> 32), (mid << 32) | (ll & 0xFFFFFFFFu)};
 }
 
+// hi:lo divided by v, where v has its top bit set and hi < v: the 64-bit quotient, and the
+// remainder. Knuth's algorithm D with 32-bit digits, in the form of Hacker's Delight (divlu);
+// products wrap modulo 2^64 where the algorithm allows it.
+uint64_t divide128(uint64_t hi, uint64_t lo, uint64_t v, uint64_t& remainder) {
+  constexpr uint64_t kBase = uint64_t{1} << 32;
+  const uint64_t vn1 = v >> 32;
+  const uint64_t vn0 = v & 0xFFFFFFFFu;
+  const uint64_t un1 = lo >> 32;
+  const uint64_t un0 = lo & 0xFFFFFFFFu;
+  uint64_t q1 = hi / vn1;
+  uint64_t rhat = hi - q1 * vn1;
+  while (q1 >= kBase || q1 * vn0 > kBase * rhat + un1) {
+    --q1;
+    rhat += vn1;
+    if (rhat >= kBase) break;
+  }
+  const uint64_t un21 = hi * kBase + un1 - q1 * v;
+  uint64_t q0 = un21 / vn1;
+  rhat = un21 - q0 * vn1;
+  while (q0 >= kBase || q0 * vn0 > kBase * rhat + un0) {
+    --q0;
+    rhat += vn1;
+    if (rhat >= kBase) break;
+  }
+  remainder = un21 * kBase + un0 - q0 * v;
+  return q1 * kBase + q0;
+}
+
 }  // namespace
 
 struct ExtendedBuilder {
@@ -128,12 +156,16 @@ struct ExtendedBuilder {
 
 Extended Extended::fromDouble(double value) {
   Extended r;
-  if (value == 0) return r;
-  int e = 0;
-  const double mantissa = std::frexp(std::fabs(value), &e);  // [0.5, 1)
-  r.negative_ = value < 0;
-  r.significand_ = static_cast<uint64_t>(std::ldexp(mantissa, 53)) << 11;
-  r.exponent_ = e - 64;
+  const auto bits = std::bit_cast<uint64_t>(value);
+  const auto biased = static_cast<int32_t>((bits >> 52) & 0x7FF);
+  uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+  if (biased == 0 && fraction == 0) return r;
+  r.negative_ = (bits >> 63) != 0;
+  if (biased != 0) fraction |= uint64_t{1} << 52;  // the implicit leading bit of a normal double
+  const int zeros = std::countl_zero(fraction);
+  r.significand_ = fraction << zeros;
+  // value = fraction * 2^(biased - 1075), subnormals counting as biased 1
+  r.exponent_ = (biased == 0 ? 1 : biased) - 1075 - zeros;
   return r;
 }
 
@@ -170,21 +202,20 @@ Extended operator*(const Extended& a, const Extended& b) {
 
 Extended operator/(const Extended& a, const Extended& b) {
   if (a.isZero()) return Extended{};
-  // Long division: 67 quotient bits (one integer bit, 64 significant, guard and round) and
-  // the remainder as the sticky bit.
-  const U128 divisor{0, b.significand_};
-  U128 remainder{0, a.significand_};
-  U128 quotient;
-  for (int i = 0; i < 67; ++i) {
-    quotient = quotient.shl(1);
-    if (remainder >= divisor) {
-      remainder = remainder - divisor;
-      quotient.lo |= 1;
-    }
-    remainder = remainder.shl(1);
-  }
-  return ExtendedBuilder::round(a.negative_ != b.negative_, quotient,
-                                a.exponent_ - b.exponent_ - 66, !remainder.isZero());
+  // The quotient of the significands, sa * 2^64 / sb, has 64 or 65 bits; one more bit when it
+  // has 64 leaves a guard bit for rounding, and the remainder says whether anything follows.
+  const uint64_t sa = a.significand_;
+  const uint64_t sb = b.significand_;
+  const bool high = sa >= sb;
+  uint64_t remainder = 0;
+  const uint64_t low = divide128(high ? sa - sb : sa, 0, sb, remainder);
+  const bool negative = a.negative_ != b.negative_;
+  const int32_t exponent = a.exponent_ - b.exponent_ - 64;
+  if (high) return ExtendedBuilder::round(negative, U128{1, low}, exponent, remainder != 0);
+  const bool bit = (remainder >> 63) != 0 || (remainder << 1) >= sb;
+  const uint64_t rest = (remainder << 1) - (bit ? sb : 0);
+  return ExtendedBuilder::round(negative, U128{low >> 63, (low << 1) | (bit ? 1u : 0u)},
+                                exponent - 1, rest != 0);
 }
 
 double Extended::toBinary(int precision, int minExponent, int maxExponent) const {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "textout/extended.h"
 
@@ -25,6 +26,10 @@ bool pairedFill(int previous, int next) { return next == '*' || previous == '*';
 
 // The double nearest to 10^n.
 double powerOfTen(int n) {
+  static constexpr double kExact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (n >= 0 && n <= 22) return kExact[n];
   char text[16];
   const int length = std::snprintf(text, sizeof text, "1e%d", n);
   double value = 0;
@@ -108,6 +113,7 @@ std::string fractionDigits(double f, int d, bool& carry) {
 }
 
 std::string integerDigits(double i) {
+  if (i < 1e19) return std::to_string(static_cast<uint64_t>(i));  // exact below 2^64
   char text[400];
   const auto result = std::to_chars(text, text + sizeof text, i, std::chars_format::fixed, 0);
   return std::string(text, result.ptr);
@@ -244,22 +250,24 @@ std::string renderNumber(double value, MaskField field, int32_t maxDecimals) {
     double i2 = 0;
     const double f2 = std::modf(v, &i2);
     bool carry = false;
-    if (d > 0) fractionText = "." + fractionDigits(f2, d, carry);
+    if (d > 0) fractionText.append(1, '.').append(fractionDigits(f2, d, carry));
     integerText = integerDigits(i2);
     if (carry) incrementDigits(integerText);
     // Digits without a position are shown rather than lost; a zero needs none.
     if (field.integerPlaces < 1 && integerText == "0") integerText.clear();
   }
 
-  std::string text = field.groupThousands ? groupDigits(integerText) : integerText;
-  if (field.currencySign) text.insert(0, "$");
+  // Sign, then currency, then the digits; the padding goes in front of all of them.
+  std::string text;
   if (field.leadingSign) {
-    text.insert(0, negative ? "-" : "+");
+    text += negative ? '-' : '+';
   } else if (frontMinus) {
-    text.insert(0, "-");
+    text += '-';
   }
+  if (field.currencySign) text += '$';
+  text += field.groupThousands ? groupDigits(integerText) : integerText;
   if (width >= 1 && text.size() < static_cast<size_t>(width)) {
-    text.insert(0, static_cast<size_t>(width) - text.size(), field.fillChar);
+    text = std::string(static_cast<size_t>(width) - text.size(), field.fillChar) + text;
   }
   if (std::isfinite(v)) {
     if (d >= 1) {

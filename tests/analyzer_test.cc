@@ -61,15 +61,23 @@ TEST(CodeScanner, EdgeCasesOfTheSweep) {
       {"lone 12", {0x12}, kNotCode, {{0x0000, 1}}},
       {"trailing 12 01", {0x02, 0x00, 0x03, 0x12, 0x01}, "", {{0x0100, 1}}},
       {"last byte 31 at 0010h", bytesAt(0x11, 0x10, {0x31}), "", {{0x0100, 1}}},
-      {"11 34 at 07FEh reaches the next page", bytesAt(0x800, 0x7FE, {0x11, 0x34}), "", {{0x0834, 1}}},
+      {"11 34 at 07FEh reaches the next page",
+       bytesAt(0x800, 0x7FE, {0x11, 0x34}),
+       "",
+       {{0x0834, 1}}},
       {"11 34 at 07FCh stays in page 0", bytesAt(0x800, 0x7FC, {0x11, 0x34}), "", {{0x0034, 1}}},
       {"31 00 at FFFEh wraps to page 0", bytesAt(65536, 0xFFFE, {0x31, 0x00}), "", {{0x0100, 1}}},
       {"LCALL at FFFFh of 64 KiB", bytesAt(65536, 0xFFFF, {0x12}), "", {{0x0000, 1}}},
-      {"byte past the cap read as operand", bytesAt(65537, 0xFFFF, {0x12, 0xAB}), kOver64k, {{0xAB00, 1}}},
+      {"byte past the cap read as operand",
+       bytesAt(65537, 0xFFFF, {0x12, 0xAB}),
+       kOver64k,
+       {{0xAB00, 1}}},
       {"3n bytes of 12", twelves, kNotCode, {{0x1212, 10}}},
       {"3n+1 bytes of 12", twelvesPlusOne, kNotCode, {{0x1212, 10}, {0x0000, 1}}},
-      {"both warnings, first-byte one first", std::vector<uint8_t>(65537, 0xFF),
-       std::string(kNotCode) + kOver64k, {}},
+      {"both warnings, first-byte one first",
+       std::vector<uint8_t>(65537, 0xFF),
+       std::string(kNotCode) + kOver64k,
+       {}},
   };
   for (const Row& row : rows) {
     const Swept s = sweep(row.file);
@@ -153,7 +161,8 @@ TEST(CodeScanner, AgreesWithTheByteByByteSweep) {
     for (int runs = static_cast<int>(random() % 6); runs > 0; --runs) {
       const size_t at = random() % size;
       const size_t length = std::min<size_t>(size - at, random() % 40 == 0 ? 70000 : random() % 50);
-      std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(at), length, random() % 2 ? 0xFF : 0x00);
+      std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(at), length,
+                  random() % 2 ? 0xFF : 0x00);
     }
     const Swept s = sweep(file);
     const Reference r = referenceSweep(file);
@@ -179,8 +188,8 @@ TEST(WorkedExample, CountsRankingAndHotCalls) {
   EXPECT_EQ(s.calls, (std::map<uint16_t, uint16_t>{{0x0040, 3}, {0x0048, 4}, {0x0100, 1}}));
   rankOpcodes(run);
   const std::vector<int32_t> order(run.rankOrder.begin(), run.rankOrder.begin() + 17);
-  EXPECT_EQ(order, (std::vector<int32_t>{0x00, 0x11, 0x12, 0xF5, 0x22, 0x02, 0x04, 0x31, 0x33,
-                                         0x74, 0x75, 0x78, 0x80, 0xC3, 0xD8, 0xE4, 0xF4}));
+  EXPECT_EQ(order, (std::vector<int32_t>{0x00, 0x11, 0x12, 0xF5, 0x22, 0x02, 0x04, 0x31, 0x33, 0x74,
+                                         0x75, 0x78, 0x80, 0xC3, 0xD8, 0xE4, 0xF4}));
   const std::vector<int32_t> counts(run.opcodeCount.begin(), run.opcodeCount.begin() + 6);
   EXPECT_EQ(counts, (std::vector<int32_t>{34, 4, 3, 3, 2, 1}));
   const HotTargets hot = selectHotTargets(run.calls.sites());
@@ -235,12 +244,16 @@ TEST(HotCalls, EveryOutcomeOfTheThresholdSearch) {
       {"no calls", {}, 0, {}},
       {"eight called 3 times: found at threshold 2", evenlySpaced(std::vector<uint16_t>(8, 3)), 8,
        std::vector<uint16_t>(8, 3)},
-      {"1 to 20 times: exactly eight at threshold 12", evenlySpaced(oneToTwenty), 8,
+      {"1 to 20 times: exactly eight at threshold 12",
+       evenlySpaced(oneToTwenty),
+       8,
        {13, 14, 15, 16, 17, 18, 19, 20}},
       {"a single address called 3 times", {{0x1234, 3}}, 1, {3}},
       {"a single address called twice is never listed", {{0x1234, 2}}, 0, {}},
-      {"100 to 109 times: fewer than eight", evenlySpaced({100, 101, 102, 103, 104, 105, 106, 107, 108, 109}),
-       7, {103, 104, 105, 106, 107, 108, 109}},
+      {"100 to 109 times: fewer than eight",
+       evenlySpaced({100, 101, 102, 103, 104, 105, 106, 107, 108, 109}),
+       7,
+       {103, 104, 105, 106, 107, 108, 109}},
       {"nine called 5 times: none after nine", evenlySpaced(std::vector<uint16_t>(9, 5)), 0, {}},
       {"the cut by address drops the hottest", cutByAddress, 10, std::vector<uint16_t>(8, 3)},
   };

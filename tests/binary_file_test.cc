@@ -53,7 +53,11 @@ TEST_F(BinaryFileTest, ReadsPastTheEndGiveZero) {
 }
 
 TEST_F(BinaryFileTest, PositionsAreOneBasedAndKeptAcrossCalls) {
-  ASSERT_EQ(files_.openBinary(make("abc.bin", std::string("\x0D\x0A\x1A" "d", 4)), 1), FileStatus::Ok);
+  ASSERT_EQ(files_.openBinary(make("abc.bin", std::string("\x0D\x0A\x1A"
+                                                          "d",
+                                                          4)),
+                              1),
+            FileStatus::Ok);
   uint8_t b = 0;
   files_.readByteAt(1, 2, b);
   EXPECT_EQ(b, 0x0A);
@@ -114,7 +118,8 @@ TEST_F(BinaryFileTest, PipesAreReadWholeUpToTheLimit) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const std::string data(size, 'p');
-    ASSERT_EQ(::write(fds[1], data.data(), std::min<size_t>(size, 4096)), static_cast<ssize_t>(std::min<size_t>(size, 4096)));
+    ASSERT_EQ(::write(fds[1], data.data(), std::min<size_t>(size, 4096)),
+              static_cast<ssize_t>(std::min<size_t>(size, 4096)));
     ::close(fds[1]);
     BinaryFile files(1000);
     ASSERT_EQ(files.openBinary("/dev/fd/" + std::to_string(fds[0]), 1), FileStatus::Ok);
@@ -126,6 +131,29 @@ TEST_F(BinaryFileTest, PipesAreReadWholeUpToTheLimit) {
     files.readByteAt(1, 1001, b);
     EXPECT_EQ(b, 0);
   }
+}
+
+}  // namespace
+}  // namespace opfreq
+
+namespace opfreq {
+namespace {
+
+TEST_F(BinaryFileTest, AFileThatChangesAfterItWasMeasured) {
+  const std::string name = make("moving.bin", std::string(100, 'a'));
+  ASSERT_EQ(files_.openBinary(name, 1), FileStatus::Ok);
+  ASSERT_EQ(files_.fileLength(1), 100);
+  fs::resize_file(name, 10);
+  uint8_t block[100];
+  EXPECT_EQ(files_.readBytes(1, 1, block), FileStatus::Ok);
+  EXPECT_EQ(block[9], 'a');
+  // What is gone reads as 0, unless the stream had buffered it already; never anything else.
+  for (const uint8_t b : block) EXPECT_TRUE(b == 'a' || b == 0);
+  std::ofstream(name, std::ios::binary | std::ios::app) << std::string(200, 'b');  // grows
+  EXPECT_EQ(files_.fileLength(1), 210);  // measured afresh
+  EXPECT_EQ(files_.readBytes(1, 11, std::span<uint8_t>(block, 5)), FileStatus::Ok);
+  EXPECT_EQ(block[0], 'b');
+  EXPECT_EQ(files_.readError(1), 0);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The built binary, run as a user runs it, compared byte for byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "process_support.h"
 
@@ -25,7 +27,8 @@ TEST(EndToEnd, EverySampleReportIsByteIdentical) {
   for (const auto& entry : fs::directory_iterator(kSamples)) {
     if (entry.path().extension() != ".bin") continue;
     const std::string name = entry.path().filename().string();
-    const ProcessResult r = runOpfreqBinary({.args = {name}, .workingDirectory = kSamples.string()});
+    const ProcessResult r =
+        runOpfreqBinary({.args = {name}, .workingDirectory = kSamples.string()});
     fs::path expected = entry.path();
     expected.replace_extension(".expected");
     EXPECT_EQ(r.out, readFile(expected.string())) << name;
@@ -123,13 +126,15 @@ TEST_F(GeneratedInput, UnusableInputsSayWhyAndWriteNothing) {
   };
   for (const Row& row : rows) {
     if (row.create) std::ofstream(dir_ / row.name, std::ios::binary) << row.contents;
-    const ProcessResult r = runOpfreqBinary({.args = {row.name}, .workingDirectory = dir_.string()});
+    const ProcessResult r =
+        runOpfreqBinary({.args = {row.name}, .workingDirectory = dir_.string()});
     EXPECT_EQ(r.out, "") << row.name;
     EXPECT_EQ(r.err, row.message);
     EXPECT_EQ(r.exitStatus, 1) << row.name;
   }
   EXPECT_FALSE(fs::exists(dir_ / "nosuch.bin"));
-  const ProcessResult pair = runOpfreqBinary({.args = {"a.bin", "b.bin"}, .workingDirectory = dir_.string()});
+  const ProcessResult pair =
+      runOpfreqBinary({.args = {"a.bin", "b.bin"}, .workingDirectory = dir_.string()});
   EXPECT_EQ(pair.err, "opfreq: a.bin b.bin: No such file or directory\n");
   EXPECT_FALSE(fs::exists(dir_ / "a.bin b.bin"));
 }
@@ -137,7 +142,8 @@ TEST_F(GeneratedInput, UnusableInputsSayWhyAndWriteNothing) {
 TEST_F(GeneratedInput, ArgumentsJoinIntoOneName) {
   const std::string demo = readFile((kSamples / "demo.bin").string());
   const ProcessResult r = analyse("my code.bin", demo);
-  const ProcessResult split = runOpfreqBinary({.args = {"my", "code.bin"}, .workingDirectory = dir_.string()});
+  const ProcessResult split =
+      runOpfreqBinary({.args = {"my", "code.bin"}, .workingDirectory = dir_.string()});
   EXPECT_EQ(split.out.substr(0, 13), "my code.bin\r\n");
   EXPECT_EQ(split.out, r.out);
 }
@@ -145,12 +151,13 @@ TEST_F(GeneratedInput, ArgumentsJoinIntoOneName) {
 TEST(EndToEnd, PipedInputIsReadWholeAndNamedAsTyped) {
   const std::string demo = readFile((kSamples / "demo.bin").string());
   const std::string expected = readFile((kSamples / "demo.expected").string());
-  const ProcessResult r = runOpfreqBinary(
-      {.args = {"/dev/stdin"}, .stdinKind = StdinKind::Bytes, .stdinBytes = demo});
+  const ProcessResult r =
+      runOpfreqBinary({.args = {"/dev/stdin"}, .stdinKind = StdinKind::Bytes, .stdinBytes = demo});
   EXPECT_EQ(r.out, "/dev/stdin" + expected.substr(expected.find("\r\n")));
   EXPECT_EQ(r.exitStatus, 0);
-  const ProcessResult big = runOpfreqBinary(
-      {.args = {"/dev/stdin"}, .stdinKind = StdinKind::Bytes, .stdinBytes = std::string(300000, 'x')});
+  const ProcessResult big = runOpfreqBinary({.args = {"/dev/stdin"},
+                                             .stdinKind = StdinKind::Bytes,
+                                             .stdinBytes = std::string(300000, 'x')});
   EXPECT_EQ(big.err, "opfreq: /dev/stdin: file is larger than 262144 bytes\n");
   EXPECT_EQ(big.exitStatus, 1);
 }
@@ -174,6 +181,53 @@ TEST(EndToEnd, FailedWritesEndWithStatusOne) {
     const ProcessResult usage = runOpfreqBinary({.stdoutKind = row.kind});
     EXPECT_EQ(usage.exitStatus, 1);
   }
+}
+
+}  // namespace
+}  // namespace opfreq
+
+namespace opfreq {
+namespace {
+
+class HostileEnvironment : public GeneratedInput {};
+
+TEST_F(HostileEnvironment, OddNamesAreTakenLiterally) {
+  const std::string demo = readFile((kSamples / "demo.bin").string());
+  const std::string expected = readFile((kSamples / "demo.expected").string());
+  const std::string body = expected.substr(expected.find("\r\n"));
+  for (const std::string name : {"-demo.bin", "\xff\xfe name.bin", "--"}) {
+    const ProcessResult r = analyse(name, demo);
+    EXPECT_EQ(r.out, name + body);
+    EXPECT_EQ(r.exitStatus, 0);
+  }
+}
+
+TEST_F(HostileEnvironment, AFifoIsReadWhole) {
+  const fs::path fifo = dir_ / "dump.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string demo = readFile((kSamples / "demo.bin").string());
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << demo; });
+  const ProcessResult r =
+      runOpfreqBinary({.args = {"dump.fifo"}, .workingDirectory = dir_.string()});
+  writer.join();
+  const std::string expected = readFile((kSamples / "demo.expected").string());
+  EXPECT_EQ(r.out, "dump.fifo" + expected.substr(expected.find("\r\n")));
+  EXPECT_EQ(r.exitStatus, 0);
+}
+
+TEST_F(HostileEnvironment, AnUnreadableFileIsRefused) {
+  std::ofstream(dir_ / "secret.bin", std::ios::binary) << "\x02\x00\x00";
+  fs::permissions(dir_ / "secret.bin", fs::perms::none);
+  ProcessOptions options{.args = {"secret.bin"}, .workingDirectory = dir_.string()};
+  if (::geteuid() == 0) options.runAsUid = 65534;  // root reads anything: run as nobody
+  const ProcessResult r = runOpfreqBinary(options);
+  if (r.exitStatus == 125 || r.exitStatus == 126 || r.exitStatus == 127) {
+    GTEST_SKIP() << "running as root and could not start opfreq as user 65534 (status "
+                 << r.exitStatus << "); the binary or the scratch folder is not reachable";
+  }
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "opfreq: secret.bin: Permission denied\n");
+  EXPECT_EQ(r.exitStatus, 1);
 }
 
 }  // namespace

@@ -4,9 +4,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
-#include <cstring>
 
 namespace opfreq {
 namespace {
@@ -35,7 +35,7 @@ TEST(Extended, RoundsEachStepOnceThenAgainWhenStored) {
   EXPECT_EQ((ext(0.4) * ext(1e15)).truncToInt64(), 400000000000000);
   EXPECT_EQ((ext(1e300) * ext(1e300)).toDouble(), HUGE_VAL);
   EXPECT_EQ((ext(DBL_MIN) * ext(0.25)).toDouble(), DBL_MIN / 4);  // subnormal, exact
-  EXPECT_EQ((ext(5e-324) * ext(0.5)).toDouble(), 0.0);             // tie to even zero
+  EXPECT_EQ((ext(5e-324) * ext(0.5)).toDouble(), 0.0);            // tie to even zero
   EXPECT_EQ((ext(5e-324) * ext(0.75)).toDouble(), 5e-324);
 }
 
@@ -62,7 +62,8 @@ class HardwareCrossCheck : public ::testing::Test {
       }
       case 1: {
         const int64_t offset = static_cast<int64_t>(random_() % 9) - 4;
-        const auto r = static_cast<int64_t>((uint64_t{1} << (random_() % 63)) + static_cast<uint64_t>(offset));
+        const auto r =
+            static_cast<int64_t>((uint64_t{1} << (random_() % 63)) + static_cast<uint64_t>(offset));
         return {Extended::fromInt(r), static_cast<long double>(r)};
       }
       case 2: {
@@ -121,7 +122,8 @@ TEST_F(HardwareCrossCheck, HalfwayCasesAgree) {
   // A full 64-bit integer plus or minus a half: ties at the 64-bit rounding point.
   for (int n = 0; n < kOperandsPerOperation; ++n) {
     const auto big = static_cast<int64_t>(random_() | (uint64_t{1} << 62));
-    const double half = std::ldexp(random_() % 2 ? 1.0 : -1.0, -static_cast<int>(random_() % 3) - 1);
+    const double half =
+        std::ldexp(random_() % 2 ? 1.0 : -1.0, -static_cast<int>(random_() % 3) - 1);
     expectSame(Extended::fromInt(big) + ext(half), static_cast<long double>(big) + half, "tie");
     if (HasFatalFailure()) return;
   }

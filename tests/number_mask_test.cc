@@ -55,8 +55,8 @@ TEST(MaskPrinter, WholeStatementsWriteExactBytes) {
 TEST(MaskPrinter, WritesEachFieldWithTheTextBehindIt) {
   std::vector<std::string> pieces;
   run({"# ##### ##### ##.##%", {1.0, 65536.0, 65536.0, 100.0}, true, ""}, &pieces);
-  const std::vector<std::string> expected = {"1", " ", "65536", " ", "65536", " ", "10.00%e+1",
-                                             "%", "\r\n"};
+  const std::vector<std::string> expected = {"1", " ",         "65536", " ",   "65536",
+                                             " ", "10.00%e+1", "%",     "\r\n"};
   EXPECT_EQ(pieces, expected);
 }
 
@@ -89,7 +89,7 @@ TEST(NumberMask, RendersSingleFields) {
       {"##.##", 101.25, "10.13%e+1"},
       {"##.##", 1000, "10.00%e+2"},
       {"##.##", std::nextafter(100.0, 0), "10.00%e+1"},  // log10 gives 2
-      {"##.##", std::nextafter(0.01, 0), " 0.01"},  // log10 gives -2
+      {"##.##", std::nextafter(0.01, 0), " 0.01"},       // log10 gives -2
       {"##.##", std::nextafter(0.01, 1), " 0.01"},
       {"#####", 0, "    0"},
       {"#####", 2.5, "    2"},
@@ -108,7 +108,8 @@ TEST(NumberMask, RendersSingleFields) {
       {"#.##^^", 12345, "1.23e+"},
       {"#.##^^^", 1e120, "1.00e+0"},
   };
-  for (const Row& row : rows) EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  for (const Row& row : rows)
+    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
 }
 
 TEST(NumberMask, RoundsUpOnlyAboveTheHalfAtEveryPlaceCount) {
@@ -126,7 +127,8 @@ TEST(NumberMask, RoundsUpOnlyAboveTheHalfAtEveryPlaceCount) {
       {"#.##", 0.1250000000000001, "0.12"},  // less than 10^-15 above
       {"#.##", 0.12500000000001, "0.13"},
   };
-  for (const Row& row : rows) EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  for (const Row& row : rows)
+    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
 }
 
 TEST(NumberMask, SinglesAreNudgedSoThatHalvesGoUp) {
@@ -153,24 +155,25 @@ TEST(NumberMask, ChoicesForInputsTheReportNeverMakes) {
   };
   const double inf = std::numeric_limits<double>::infinity();
   const Row rows[] = {
-      {"##.##", -5, "-5.00"},                // the sign takes an integer position
+      {"##.##", -5, "-5.00"},  // the sign takes an integer position
       {"###.##", -12.5, "-12.50"},
-      {"##.##+", -5, " 5.00-"},              // a trailing sign keeps both positions
+      {"##.##+", -5, " 5.00-"},  // a trailing sign keeps both positions
       {"+##.##", -5, "-5.00"},
       {"+##.##", 5, "+5.00"},
       {"##.##", inf, "inf"},
       {"##.##", -inf, "-inf"},
       {"##.##", std::nan(""), "nan"},
       {".##", 0.5, ".50"},
-      {".##", 0.996, "1.00"},                // digits without a position are still shown
-      {"##.##", 999.96, "100.00%e+1"},       // the shifted fraction carries into the units
+      {".##", 0.996, "1.00"},           // digits without a position are still shown
+      {"##.##", 999.96, "100.00%e+1"},  // the shifted fraction carries into the units
       {"##.##", 1e300, "10.00%e+299"},
       {"##.##", 5e-324, "49.41%e-325"},
       {"####################", 1e19, "10000000000000000000"},
       {"#.##^", 5, "5.00e"},
   };
-  for (const Row& row : rows) EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
-  EXPECT_EQ(run({"ab_", {1.0}, false, ""}), "ab_%e+1");    // '_' at the end is printed
+  for (const Row& row : rows)
+    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  EXPECT_EQ(run({"ab_", {1.0}, false, ""}), "ab_%e+1");            // '_' at the end is printed
   EXPECT_EQ(run({"a!#", {5.0, 6.0}, true, ""}), "a%e+1%e+1\r\n");  // '!' is an empty field
   EXPECT_EQ(run({std::string(5000, 'x').c_str(), {}, false, ""}).size(), 5000u);
 }

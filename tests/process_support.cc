@@ -1,6 +1,7 @@
 #include "process_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +53,10 @@ ProcessResult runOpfreqBinary(const ProcessOptions& options) {
     }
     ::dup2(errPipe[1], STDERR_FILENO);
     for (int fd = 3; fd < 64; ++fd) ::close(fd);
+    if (options.runAsUid >= 0) {
+      const auto id = static_cast<uid_t>(options.runAsUid);
+      if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0) ::_exit(125);
+    }
     if (::chdir(options.workingDirectory.c_str()) != 0) ::_exit(126);
     std::vector<char*> argv{const_cast<char*>(OPFREQ_BINARY)};
     for (const std::string& arg : options.args) argv.push_back(const_cast<char*>(arg.c_str()));

@@ -17,12 +17,13 @@ struct ProcessOptions {
   StdinKind stdinKind = StdinKind::DevNull;
   std::string stdinBytes;  // for Bytes; the file's path for File
   StdoutKind stdoutKind = StdoutKind::Pipe;
+  int runAsUid = -1;  // when 0 or more: drop to this user (and group) before starting
 };
 
 struct ProcessResult {
   std::string out;
   std::string err;
-  int exitStatus = -1;  // -1 when it did not exit normally
+  int exitStatus = -1;  // -1 when it did not exit normally; 125 when dropping the user failed
   int signal = 0;       // the signal that ended it, if any
 };
 

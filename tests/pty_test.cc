@@ -1,6 +1,7 @@
 // The usage path on a real (pseudo-)terminal: exact bytes, the wait, keys, signals, and the
 // terminal handed back exactly as it was found.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -8,8 +9,6 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
@@ -40,7 +39,8 @@ class TerminalRun {
     initial.c_iflag |= ICRNL;
     initial.c_cc[VMIN] = 1;
     initial.c_cc[VINTR] = 3;
-    if (::openpty(&master_, &slave_, nullptr, &initial, nullptr) != 0) throw std::runtime_error("openpty");
+    if (::openpty(&master_, &slave_, nullptr, &initial, nullptr) != 0)
+      throw std::runtime_error("openpty");
     tcgetattr(slave_, &before_);
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -51,7 +51,8 @@ class TerminalRun {
       ::dup2(slave_, 2);
       for (int fd = 3; fd < 64; ++fd) ::close(fd);
       char* argv[] = {const_cast<char*>(OPFREQ_BINARY), nullptr};
-      char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), const_cast<char*>("TERM=xterm"), nullptr};
+      char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), const_cast<char*>("TERM=xterm"),
+                      nullptr};
       ::execve(OPFREQ_BINARY, argv, envp);
       ::_exit(127);
     }
@@ -77,7 +78,9 @@ class TerminalRun {
     return false;
   }
 
-  void type(const std::string& bytes) { ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+  void type(const std::string& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
   void signal(int number) { ::kill(pid_, number); }
 
   // Collects output until the process ends (or `limit` passes); true if it ended.

@@ -11,7 +11,7 @@ namespace {
 // Both tables in one block: large enough that the allocator takes it from the system as fresh
 // zeroed pages instead of clearing reused memory.
 uint16_t* allocateTables() {
-  void* block = std::calloc(2 * 65536, sizeof(uint16_t));
+  void* block = std::calloc(size_t{2} * 65536, sizeof(uint16_t));
   if (block == nullptr) throw std::bad_alloc();
   return static_cast<uint16_t*>(block);
 }

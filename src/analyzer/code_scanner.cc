@@ -81,7 +81,7 @@ void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
       ++acalls;
       const uint32_t lo = bytes[pos + 1];
       pos += 2;
-      run.calls.count(static_cast<uint16_t>((pos & 0xF800) + (op >> 5) * 256u + lo));
+      run.calls.count(static_cast<uint16_t>((pos & 0xF800) + (size_t{op} >> 5) * 256 + lo));
     } else {
       const size_t length = runLength(bytes, pos, last);
       counts[op] += static_cast<int32_t>(length) - 1;

@@ -44,7 +44,8 @@ void writeReport(const RunState& run, OutputStream& out, MaskPrinter& masks) {
     masks.putNumber(static_cast<double>(count));
     masks.putNumber(static_cast<double>(size));
     // The share is of the whole file, also beyond the 64 KiB that were swept.
-    const Extended percent = Extended::fromInt(int64_t{size} * 100) / Extended::fromInt(run.fileSize);
+    const Extended percent =
+        Extended::fromInt(int64_t{size} * 100) / Extended::fromInt(run.fileSize);
     masks.putNumber(percent.toDouble());
     masks.endMask(true);
     if (rank < 3) firstThreePercent = (percent + Extended::fromDouble(firstThreePercent)).toFloat();

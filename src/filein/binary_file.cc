@@ -85,8 +85,7 @@ int64_t BinaryFile::fileLength(int32_t number) {
   return length < 0 ? 0 : length;
 }
 
-FileStatus BinaryFile::readBytes(int32_t number, int32_t position,
-                                 std::span<uint8_t> destination) {
+FileStatus BinaryFile::readBytes(int32_t number, int32_t position, std::span<uint8_t> destination) {
   Slot* slot = openSlot(number);
   if (slot == nullptr) return record(FileStatus::BadCall);
   record(FileStatus::Ok);

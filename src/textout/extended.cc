@@ -196,8 +196,8 @@ Extended operator-(const Extended& a, const Extended& b) {
 Extended operator*(const Extended& a, const Extended& b) {
   if (a.isZero() || b.isZero()) return Extended{};
   return ExtendedBuilder::round(a.negative_ != b.negative_,
-                                multiply(a.significand_, b.significand_),
-                                a.exponent_ + b.exponent_, false);
+                                multiply(a.significand_, b.significand_), a.exponent_ + b.exponent_,
+                                false);
 }
 
 Extended operator/(const Extended& a, const Extended& b) {

@@ -11,17 +11,28 @@ constexpr int kSequenceGapMs = 50;
 // ignores the code, so an unknown key only needs some extended code.
 int extendedFor(int finalByte) {
   switch (finalByte) {
-    case 'A': return extendedKey(0x48);  // Up
-    case 'B': return extendedKey(0x50);  // Down
-    case 'C': return extendedKey(0x4D);  // Right
-    case 'D': return extendedKey(0x4B);  // Left
-    case 'H': return extendedKey(0x47);  // Home
-    case 'F': return extendedKey(0x4F);  // End
-    case 'P': return extendedKey(0x3B);  // F1
-    case 'Q': return extendedKey(0x3C);  // F2
-    case 'R': return extendedKey(0x3D);  // F3
-    case 'S': return extendedKey(0x3E);  // F4
-    default: return extendedKey(0x01);
+    case 'A':
+      return extendedKey(0x48);  // Up
+    case 'B':
+      return extendedKey(0x50);  // Down
+    case 'C':
+      return extendedKey(0x4D);  // Right
+    case 'D':
+      return extendedKey(0x4B);  // Left
+    case 'H':
+      return extendedKey(0x47);  // Home
+    case 'F':
+      return extendedKey(0x4F);  // End
+    case 'P':
+      return extendedKey(0x3B);  // F1
+    case 'Q':
+      return extendedKey(0x3C);  // F2
+    case 'R':
+      return extendedKey(0x3D);  // F3
+    case 'S':
+      return extendedKey(0x3E);  // F4
+    default:
+      return extendedKey(0x01);
   }
 }
 

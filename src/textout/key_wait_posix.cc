@@ -128,7 +128,7 @@ class TerminalSession {
   bool closeRequested_ = false;
   sigset_t originalMask_{};
   sigset_t waitMask_{};
-  struct sigaction previous_[std::size(kHandledSignals)] {};
+  struct sigaction previous_[std::size(kHandledSignals)]{};
 };
 
 class StdinKeyWaiter : public KeyWaiter {
@@ -152,7 +152,8 @@ class StdinKeyWaiter : public KeyWaiter {
         queue_, buffer_,
         [&] {
           if (session.closeRequested()) return;
-          const int code = readTerminalKey([&](int timeoutMs) { return session.nextByte(timeoutMs); });
+          const int code =
+              readTerminalKey([&](int timeoutMs) { return session.nextByte(timeoutMs); });
           if (code != kNoKey) queue_.add(code);
           if (session.closeRequested()) queue_.add(kCloseKey);
         },

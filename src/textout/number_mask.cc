@@ -153,7 +153,13 @@ std::string takeLiteralRun(NumberMask& mask) {
     const int next = byteAt(text, mask.cursor + 1);
     bool ends = false;
     switch (byte) {
-      case '#': case '.': case ',': case '+': case '!': case '&': case '\\':
+      case '#':
+      case '.':
+      case ',':
+      case '+':
+      case '!':
+      case '&':
+      case '\\':
         ends = true;
         break;
       case '$':

@@ -1,7 +1,7 @@
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
-
-#include <unistd.h>
 
 #include "textout/stdout_sink.h"
 

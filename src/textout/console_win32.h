@@ -1,0 +1,24 @@
+// The standard handles of a Windows process, fetched once and shared by the output stream and
+// the key wait. The first use also adds processed input to a console's input mode, so that
+// Ctrl+C reaches the process as a control event and never as a key.
+#ifndef OPFREQ_TEXTOUT_CONSOLE_WIN32_H_
+#define OPFREQ_TEXTOUT_CONSOLE_WIN32_H_
+
+#include <windows.h>
+
+namespace opfreq {
+
+struct ConsoleHandles {
+  HANDLE output;
+  HANDLE input;
+};
+
+const ConsoleHandles& consoleHandles();
+
+// The console control handler of the key wait, called directly: the close, log-off and
+// shut-down events cannot be produced on demand, so tests call it as the system would.
+BOOL callControlHandlerForTest(DWORD type);
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_TEXTOUT_CONSOLE_WIN32_H_

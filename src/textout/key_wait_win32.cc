@@ -1,0 +1,93 @@
+// The key wait on Windows: the console's key events when standard input is a console, one
+// byte of the C library's standard input otherwise.
+#include <cstdio>
+#include <cstdlib>
+
+#include "textout/console_keys.h"
+#include "textout/console_win32.h"
+#include "textout/key_wait.h"
+
+namespace opfreq {
+namespace {
+
+// The control handler runs on a thread of the system's and has no context but this.
+KeyQueue& sharedQueue() {
+  static KeyQueue queue;
+  return queue;
+}
+
+BOOL WINAPI controlHandler(DWORD type) {
+  // Closing the console, logging off and shutting down end the wait as Alt+F4 would. Ctrl+C
+  // and Ctrl+Break are left to the system, which ends the process.
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    sharedQueue().add(kCloseKey);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void unregisterHandler() { SetConsoleCtrlHandler(controlHandler, FALSE); }
+
+class ConsoleKeyWaiter : public KeyWaiter {
+ public:
+  int waitForKey() override {
+    const HANDLE input = consoleHandles().input;
+    if (!decided_) {
+      DWORD mode = 0;
+      console_ = GetConsoleMode(input, &mode) != 0;
+      decided_ = true;
+    }
+    if (!console_) {
+      const int byte = std::fgetc(stdin);  // text mode: CR LF arrives as LF, Ctrl+Z ends
+      return byte == EOF ? kNoKey : byte;
+    }
+    return waitForKeyCode(
+        sharedQueue(), buffer_, [&] { drain(input); },
+        [] {
+          Sleep(25);
+          return true;
+        });
+  }
+
+ private:
+  void drain(HANDLE input) {
+    if (!registered_) {
+      SetConsoleCtrlHandler(controlHandler, TRUE);
+      std::atexit(unregisterHandler);
+      registered_ = true;
+    }
+    for (;;) {
+      INPUT_RECORD record{};
+      DWORD count = 0;
+      if (!PeekConsoleInputA(input, &record, 1, &count) || count == 0) return;
+      if (!ReadConsoleInputA(input, &record, 1, &count) || count == 0) return;
+      if (record.EventType != KEY_EVENT) continue;
+      const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+      KeyEvent event;
+      event.keyDown = key.bKeyDown != 0;
+      event.repeatCount = key.wRepeatCount;
+      event.virtualKey = key.wVirtualKeyCode;
+      event.scanCode = key.wVirtualScanCode;
+      event.character = static_cast<uint8_t>(key.uChar.AsciiChar);
+      event.controlState = key.dwControlKeyState;
+      event.keyCharacter =
+          static_cast<uint8_t>(MapVirtualKeyA(key.wVirtualKeyCode, MAPVK_VK_TO_CHAR) & 0xFF);
+      reader_.handle(event, sharedQueue());
+    }
+  }
+
+  bool decided_ = false;
+  bool console_ = false;
+  bool registered_ = false;
+  KeyBuffer buffer_;
+  ConsoleKeyReader reader_;
+};
+
+}  // namespace
+
+std::unique_ptr<KeyWaiter> makeStdinKeyWaiter() { return std::make_unique<ConsoleKeyWaiter>(); }
+
+// For the tests: the handler as the system would call it.
+BOOL callControlHandlerForTest(DWORD type) { return controlHandler(type); }
+
+}  // namespace opfreq

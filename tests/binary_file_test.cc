@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "test_support.h"
+
 namespace opfreq {
 namespace {
 
@@ -14,19 +16,14 @@ namespace fs = std::filesystem;
 
 class BinaryFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("opfreq_reader_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string make(const std::string& name, const std::string& bytes) {
     const fs::path path = dir_ / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
   }
 
-  fs::path dir_;
+  testing::ScratchDirectory scratch_{"reader"};
+  const fs::path& dir_ = scratch_.path();
   BinaryFile files_{1000};
 };
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "process_support.h"
+#include "test_support.h"
 
 namespace opfreq {
 namespace {
@@ -61,12 +62,6 @@ TEST(EndToEnd, UsagePathWritesTheExactTextAndEndsAtEndOfInput) {
 
 class GeneratedInput : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("opfreq_e2e_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs opfreq in the scratch folder on a file made of `bytes`.
   ProcessResult analyse(const std::string& name, const std::string& bytes) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
@@ -76,7 +71,8 @@ class GeneratedInput : public ::testing::Test {
     return report.find("\n" + line + "\r\n") != std::string::npos;
   }
 
-  fs::path dir_;
+  testing::ScratchDirectory scratch_{"e2e"};
+  const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(GeneratedInput, SharesThatDoNotFitTheFieldAreScaled) {

@@ -65,13 +65,20 @@ std::string field(const char* mask, double value) {
   return renderNumber(value, takeField(m), kMaxDecimalsDouble);
 }
 
+struct FieldRow {
+  const char* mask;
+  double value;
+  const char* text;
+};
+
+void expectFields(std::initializer_list<FieldRow> rows) {
+  for (const FieldRow& row : rows) {
+    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  }
+}
+
 TEST(NumberMask, RendersSingleFields) {
-  struct Row {
-    const char* mask;
-    double value;
-    const char* text;
-  };
-  const Row rows[] = {
+  expectFields({
       {"##.##", 2 * 100 / 3.0, "66.67"},
       {"##.##", 12.345, "12.34"},
       {"##.##", 0.125, " 0.12"},
@@ -107,18 +114,11 @@ TEST(NumberMask, RendersSingleFields) {
       {"#.##^^^^", 5, "5.00e+00"},
       {"#.##^^", 12345, "1.23e+"},
       {"#.##^^^", 1e120, "1.00e+0"},
-  };
-  for (const Row& row : rows)
-    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  });
 }
 
 TEST(NumberMask, RoundsUpOnlyAboveTheHalfAtEveryPlaceCount) {
-  struct Row {
-    const char* mask;
-    double value;
-    const char* text;
-  };
-  const Row rows[] = {
+  expectFields({
       // The fraction text of a rounded value shows the value's own digits.
       {"#.###############", 0.1234567890123455, "0.123456789012345"},
       {"#.###############", 0.1234567890123456, "0.123456789012345"},
@@ -126,9 +126,7 @@ TEST(NumberMask, RoundsUpOnlyAboveTheHalfAtEveryPlaceCount) {
       {"#.##", 0.125, "0.12"},
       {"#.##", 0.1250000000000001, "0.12"},  // less than 10^-15 above
       {"#.##", 0.12500000000001, "0.13"},
-  };
-  for (const Row& row : rows)
-    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  });
 }
 
 TEST(NumberMask, SinglesAreNudgedSoThatHalvesGoUp) {
@@ -148,13 +146,8 @@ TEST(NumberMask, ReusesTheMaskAndEndsStatementsEarly) {
 }
 
 TEST(NumberMask, ChoicesForInputsTheReportNeverMakes) {
-  struct Row {
-    const char* mask;
-    double value;
-    const char* text;
-  };
   const double inf = std::numeric_limits<double>::infinity();
-  const Row rows[] = {
+  expectFields({
       {"##.##", -5, "-5.00"},  // the sign takes an integer position
       {"###.##", -12.5, "-12.50"},
       {"##.##+", -5, " 5.00-"},  // a trailing sign keeps both positions
@@ -170,9 +163,7 @@ TEST(NumberMask, ChoicesForInputsTheReportNeverMakes) {
       {"##.##", 5e-324, "49.41%e-325"},
       {"####################", 1e19, "10000000000000000000"},
       {"#.##^", 5, "5.00e"},
-  };
-  for (const Row& row : rows)
-    EXPECT_EQ(field(row.mask, row.value), row.text) << row.mask << " " << row.value;
+  });
   EXPECT_EQ(run({"ab_", {1.0}, false, ""}), "ab_%e+1");            // '_' at the end is printed
   EXPECT_EQ(run({"a!#", {5.0, 6.0}, true, ""}), "a%e+1%e+1\r\n");  // '!' is an empty field
   EXPECT_EQ(run({std::string(5000, 'x').c_str(), {}, false, ""}).size(), 5000u);

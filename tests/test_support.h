@@ -2,7 +2,10 @@
 #ifndef OPFREQ_TESTS_TEST_SUPPORT_H_
 #define OPFREQ_TESTS_TEST_SUPPORT_H_
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,21 @@ class RecordingSink : public ByteSink {
   std::vector<std::string> pieces;
   std::string text;
   int failWith = 0;
+};
+
+// A folder of its own for one test, removed with everything in it afterwards.
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(const std::string& purpose)
+      : path_(std::filesystem::temp_directory_path() /
+              ("opfreq_" + purpose + "_" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDirectory() { std::filesystem::remove_all(path_); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
 };
 
 class CountingKeyWaiter : public KeyWaiter {

@@ -32,16 +32,20 @@ bool sameAttributes(const termios& a, const termios& b) {
 // that the bytes read from the master are exactly the bytes written.
 class TerminalRun {
  public:
-  TerminalRun() {
+  // With jobControl, opfreq runs as a job of a minimal shell in the same session, as under a
+  // real shell: only then do the terminal's stop signals stop it.
+  explicit TerminalRun(bool jobControl = false) {
     termios initial{};
     cfmakeraw(&initial);
     initial.c_lflag |= ICANON | ECHO | ISIG | IEXTEN | ECHOE | ECHOK;
     initial.c_iflag |= ICRNL;
     initial.c_cc[VMIN] = 1;
     initial.c_cc[VINTR] = 3;
+    initial.c_cc[VSUSP] = 0x1a;
     if (::openpty(&master_, &slave_, nullptr, &initial, nullptr) != 0)
       throw std::runtime_error("openpty");
     tcgetattr(slave_, &before_);
+    if (::pipe(jobEvents_) != 0 || ::pipe(jobCommands_) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
       ::setsid();
@@ -49,6 +53,7 @@ class TerminalRun {
       ::dup2(slave_, 0);
       ::dup2(slave_, 1);
       ::dup2(slave_, 2);
+      if (jobControl) runAsJob();
       for (int fd = 3; fd < 64; ++fd) ::close(fd);
       char* argv[] = {const_cast<char*>(OPFREQ_BINARY), nullptr};
       char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), const_cast<char*>("TERM=xterm"),
@@ -58,6 +63,38 @@ class TerminalRun {
     }
   }
 
+  // The minimal shell: opfreq in a process group of its own in the foreground; when it stops,
+  // the shell takes the terminal back, says 'S', and continues the job on a 'C'.
+  void runAsJob() {
+    ::signal(SIGTTOU, SIG_IGN);
+    const pid_t job = ::fork();
+    if (job == 0) {
+      ::setpgid(0, 0);
+      ::signal(SIGTTOU, SIG_DFL);
+      return;  // goes on to start opfreq
+    }
+    ::setpgid(job, job);
+    ::tcsetpgrp(0, job);
+    for (;;) {
+      int status = 0;
+      ::waitpid(job, &status, WUNTRACED);
+      if (!WIFSTOPPED(status)) ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 100);
+      ::tcsetpgrp(0, ::getpgrp());
+      char command = 0;
+      ::write(jobEvents_[1], "S", 1);
+      if (::read(jobCommands_[0], &command, 1) != 1) ::_exit(101);
+      ::tcsetpgrp(0, job);
+      ::kill(-job, SIGCONT);
+    }
+  }
+
+  bool jobStopped() {
+    pollfd fd{jobEvents_[0], POLLIN, 0};
+    char event = 0;
+    return ::poll(&fd, 1, 5000) == 1 && ::read(jobEvents_[0], &event, 1) == 1 && event == 'S';
+  }
+  void continueJob() { ASSERT_EQ(::write(jobCommands_[1], "C", 1), 1); }
+
   ~TerminalRun() {
     if (!exited_) {
       ::kill(pid_, SIGKILL);
@@ -65,6 +102,7 @@ class TerminalRun {
     }
     ::close(master_);
     ::close(slave_);
+    for (int fd : {jobEvents_[0], jobEvents_[1], jobCommands_[0], jobCommands_[1]}) ::close(fd);
   }
 
   // Waits until opfreq has taken the terminal into raw mode, reading its output meanwhile.
@@ -135,6 +173,8 @@ class TerminalRun {
     }
   }
 
+  int jobEvents_[2] = {-1, -1};
+  int jobCommands_[2] = {-1, -1};
   int master_ = -1;
   int slave_ = -1;
   pid_t pid_ = -1;
@@ -200,6 +240,20 @@ TEST(TerminalWait, HangupAndTerminateEndTheWaitNormally) {
     EXPECT_TRUE(WIFEXITED(run.status()) && WEXITSTATUS(run.status()) == 0) << number;
     EXPECT_TRUE(run.attributesRestored()) << number;
   }
+}
+
+TEST(TerminalWait, CtrlZStopsWithTheTerminalRestoredAndWaitsAgainOnContinue) {
+  TerminalRun run(true);
+  ASSERT_TRUE(run.waitUntilWaiting());
+  run.type("\x1a");
+  ASSERT_TRUE(run.jobStopped());
+  EXPECT_TRUE(run.attributesRestored());  // the shell gets its terminal back as it was
+  run.continueJob();
+  ASSERT_TRUE(run.waitUntilWaiting());  // raw again, still waiting
+  run.type("k");
+  ASSERT_TRUE(run.waitForExit(5s));
+  EXPECT_TRUE(WIFEXITED(run.status()) && WEXITSTATUS(run.status()) == 0);
+  EXPECT_TRUE(run.attributesRestored());
 }
 
 TEST(TerminalWait, IdleWaitTakesNoProcessorTime) {

@@ -1,7 +1,6 @@
 #include "analyzer/call_targets.h"
 
 #include <algorithm>
-#include <bit>
 #include <new>
 
 namespace opfreq {
@@ -40,13 +39,7 @@ std::vector<CallSite> CallTable::sites(uint16_t minCount) const {
 
 int32_t countSubroutines(const CallTable& calls) { return calls.distinctCount(); }
 
-HotTargets selectHotTargets(std::span<const CallSite> allSites) {
-  // Every threshold scanned is 2 or more, so an address called fewer than three times never
-  // passes one: scanning only the others gives what a scan of all 65536 counters gives.
-  std::vector<CallSite> sites;
-  for (const CallSite& site : allSites) {
-    if (site.count >= kHotMinimum) sites.push_back(site);
-  }
+HotTargets selectHotTargets(std::span<const CallSite> sites) {
   HotTargets hot;
   int32_t threshold = 32768;
   int32_t step = 32768;

@@ -69,7 +69,8 @@ struct HotTargets {
 // Number of addresses called at least once.
 int32_t countSubroutines(const CallTable& calls);
 
-// `sites` must be in ascending address order, counts not 0.
+// `sites` must be in ascending address order. Every threshold scanned is 2 or more, so sites
+// called fewer than kHotMinimum times may be left out: the result is the same.
 HotTargets selectHotTargets(std::span<const CallSite> sites);
 
 }  // namespace opfreq

@@ -12,8 +12,8 @@ constexpr uint8_t kLcall = 0x12;
 
 // How far the sweep moves past each opcode. Opcodes that need more than a step (the calls,
 // whose operands are decoded, and the fill bytes 00h and FFh, whose runs are counted in one
-// go) carry kSlowPath on top, which takes the position far past the end of the image so that
-// the inner loop's one bounds test also catches them.
+// go) advance by kSlowPath instead, which takes the position far past the end of the image so
+// that the inner loop's one bounds test also catches them.
 constexpr size_t kSlowPath = size_t{1} << 20;
 
 constexpr bool isCall(size_t op) { return op == kLcall || (op & 0x1F) == 0x11; }

@@ -15,6 +15,13 @@ void ConsoleRenderer::flush() {
   piece_.clear();
 }
 
+// BS, LF and CR end the run of drawn bytes.
+void ConsoleRenderer::endRun() {
+  flush();
+  runLength_ = 0;
+  lastWrapped_ = false;
+}
+
 // The cursor stands below the bottom row of the view: move the view down into the buffer
 // while it has rows there, then scroll the buffer's content up for the rest.
 void ConsoleRenderer::scrollIntoView() {
@@ -79,9 +86,7 @@ void ConsoleRenderer::write(std::string_view bytes) {
         screen_.beep();  // at once, before the run in front of it is drawn
         break;
       case '\b':
-        flush();
-        runLength_ = 0;
-        lastWrapped_ = false;
+        endRun();
         if (x_ > 0) --x_;
         break;
       case '\t':
@@ -90,16 +95,12 @@ void ConsoleRenderer::write(std::string_view bytes) {
         } while (x_ % 8 != 0 && !lastWrapped_);
         break;
       case '\n':
-        flush();
-        runLength_ = 0;
-        lastWrapped_ = false;
+        endRun();
         x_ = 0;
         ++y_;
         break;
       case '\r':
-        flush();
-        runLength_ = 0;
-        lastWrapped_ = false;
+        endRun();
         x_ = 0;
         break;
       default:

@@ -55,6 +55,7 @@ class ConsoleRenderer {
 
   void put(char byte);
   void flush();
+  void endRun();
   void scrollIntoView();
 
   ConsoleScreen& screen_;

@@ -24,6 +24,7 @@ TEST(Extended, RoundsEachStepOnceThenAgainWhenStored) {
       {"share 34*100/1702", Extended::fromInt(3400) / Extended::fromInt(1702), 3400.0 / 1702.0},
       {"1 + 1 carries out of the significand", ext(1) + ext(1), 2.0},
       {"exact cancellation", ext(0.1) - ext(0.1), 0.0},
+      {"a difference below zero", ext(1) - ext(3.5), -2.5},
       // 2^53 + 1 + 2^-11 is above the double halfway point only by what 64 bits keep:
       // rounded once to 53 bits it goes up, through 64 bits it is a tie and goes to even.
       {"double rounding", Extended::fromInt((int64_t{1} << 53) + 1) + ext(std::ldexp(1, -11)),
@@ -31,6 +32,8 @@ TEST(Extended, RoundsEachStepOnceThenAgainWhenStored) {
       {"largest single below 100 widens exactly", ext(99.99999237060546875), 99.99999237060546875},
   };
   for (const Row& row : rows) EXPECT_EQ(row.value.toDouble(), row.stored) << row.what;
+  // 1/3 is 0.AAAA... in binary: the bit after the 64 kept ones is set, so the last rounds up.
+  EXPECT_EQ((ext(1) / ext(3)).significand(), 0xAAAAAAAAAAAAAAABu);
   EXPECT_EQ((ext(0.125) + ext(2)).toFloat(), 2.125f);
   EXPECT_EQ((ext(0.4) * ext(1e15)).truncToInt64(), 400000000000000);
   EXPECT_EQ((ext(1e300) * ext(1e300)).toDouble(), HUGE_VAL);

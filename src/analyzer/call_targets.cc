@@ -19,21 +19,12 @@ uint16_t* allocateTables() {
 
 CallTable::CallTable() : counts_(allocateTables()), hot_(counts_.get() + 65536) {}
 
-std::vector<CallSite> CallTable::sites(uint16_t minCount) const {
+std::vector<CallSite> CallTable::hotSites() const {
+  std::vector<uint16_t> addresses(hot_, hot_ + hotCount_);
+  std::sort(addresses.begin(), addresses.end());
   std::vector<CallSite> result;
-  if (minCount >= kHotMinimum) {
-    std::vector<uint16_t> addresses(hot_, hot_ + hotCount_);
-    std::sort(addresses.begin(), addresses.end());
-    for (uint16_t address : addresses) {
-      if (counts_[address] >= minCount) result.push_back({address, counts_[address]});
-    }
-    return result;
-  }
-  for (uint32_t address = 0; address < 65536; ++address) {
-    if (counts_[address] >= minCount) {
-      result.push_back({static_cast<uint16_t>(address), counts_[address]});
-    }
-  }
+  result.reserve(addresses.size());
+  for (uint16_t address : addresses) result.push_back({address, counts_[address]});
   return result;
 }
 

@@ -42,8 +42,8 @@ class CallTable {
   }
   uint16_t countOf(uint16_t address) const { return counts_[address]; }
   int32_t distinctCount() const { return calledCount_; }
-  // Every address called at least minCount times, with its count, in ascending address order.
-  std::vector<CallSite> sites(uint16_t minCount = 1) const;
+  // Every address called at least kHotMinimum times, with its count, in ascending address order.
+  std::vector<CallSite> hotSites() const;
 
  private:
   struct Free {

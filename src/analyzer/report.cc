@@ -58,7 +58,7 @@ void writeReport(const RunState& run, OutputStream& out, MaskPrinter& masks) {
   out.writeInteger(run.acallCount, true);
   out.writeText("Subroutines found:");
   out.writeInteger(countSubroutines(run.calls), true);
-  const HotTargets hot = selectHotTargets(run.calls.sites(kHotMinimum));
+  const HotTargets hot = selectHotTargets(run.calls.hotSites());
   out.writeText("most popular calls are:", true);
   for (size_t k = 0; k < static_cast<size_t>(hot.listed()); ++k) {
     masks.beginMask("##### times");

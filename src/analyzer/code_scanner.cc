@@ -1,6 +1,7 @@
 #include "analyzer/code_scanner.h"
 
 #include <cstring>
+#include <limits>
 
 #include "analyzer/opcode_table.h"
 
@@ -15,6 +16,10 @@ constexpr uint8_t kLcall = 0x12;
 // go) advance by kSlowPath instead, which takes the position far past the end of the image so
 // that the inner loop's one bounds test also catches them.
 constexpr size_t kSlowPath = size_t{1} << 20;
+
+// A call takes at least two bytes, so a sweep of kSweepLimit bytes holds at most 32768 of them.
+static_assert(kSweepLimit / 2 <= std::numeric_limits<uint16_t>::max(),
+              "the 16-bit call counters of CallTable cannot overflow");
 
 constexpr bool isCall(size_t op) { return op == kLcall || (op & 0x1F) == 0x11; }
 

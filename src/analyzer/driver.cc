@@ -56,7 +56,9 @@ RunOutcome runOpfreq(std::string_view fileName, OutputStream& out, KeyWaiter& ke
   }
   const int64_t length = files.fileLength(kInputFile);
   if (length <= 0) return inputFailure(fileName, "file is empty");
-  if (length > kMaxFileSize) return inputFailure(fileName, "file is larger than 262144 bytes");
+  if (length > kMaxFileSize) {
+    return inputFailure(fileName, "file is larger than " + std::to_string(kMaxFileSize) + " bytes");
+  }
   // Every byte of the image is set: by the file, then zeros, as reads past its end give.
   const auto image = std::make_unique_for_overwrite<CodeImage>();
   const auto wanted = std::min(static_cast<size_t>(length), image->size());

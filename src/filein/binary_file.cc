@@ -56,6 +56,7 @@ FileStatus BinaryFile::openBinary(std::string_view name, int32_t number) {
   uint8_t chunk[kStreamBufferSize];
   while (slot.bytes.size() < spoolLimit_) {
     const size_t wanted = std::min(sizeof chunk, spoolLimit_ - slot.bytes.size());
+    errno = 0;
     const size_t got = std::fread(chunk, 1, wanted, opened.stream);
     slot.bytes.insert(slot.bytes.end(), chunk, chunk + got);
     if (got < wanted) {
@@ -99,6 +100,7 @@ FileStatus BinaryFile::readBytes(int32_t number, int32_t position, std::span<uin
     }
     slot->offset += static_cast<int64_t>(delivered);
   } else {
+    errno = 0;
     delivered = std::fread(destination.data(), 1, destination.size(), slot->stream);
     if (delivered < destination.size() && std::ferror(slot->stream)) {
       if (slot->readError == 0) slot->readError = errno != 0 ? errno : EIO;

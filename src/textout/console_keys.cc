@@ -181,16 +181,9 @@ int translateKeyPress(const KeyEvent& event) {
   }
   const KeyRow& row = kKeyTable[event.scanCode];
   const uint8_t ch = event.keyCharacter;
-  uint16_t value = row.alone;
-  if (altDown(state)) {
-    value = row.alt;
-  } else if (ctrlDown(state)) {
-    value = row.ctrl;
-  } else if (shiftDown(state)) {
-    value = row.shift;
-  } else if (event.character != 0) {
-    value = ch;
-  }
+  // Without a modifier, a key that types a character stands for its own character.
+  const bool modified = altDown(state) || ctrlDown(state) || shiftDown(state);
+  const uint16_t value = modified || event.character == 0 ? pick(row, state) : ch;
   // An extended code counts only when the event's character is the key's own (or none at
   // all): a layout that gives the key another character delivers that character instead.
   if (value >= 256 && (event.character == ch || event.character == otherCase(ch))) {

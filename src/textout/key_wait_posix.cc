@@ -22,6 +22,13 @@ extern "C" void noteSignal(int signal) { pendingSignal = signal; }
 // the console and end the wait like Alt+F4; Ctrl+Z stops with the terminal restored.
 constexpr int kHandledSignals[] = {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGTSTP};
 
+void setHandler(int signal, void (*handler)(int), struct sigaction* previous = nullptr) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, previous);
+}
+
 class TerminalSession {
  public:
   TerminalSession() {
@@ -33,11 +40,8 @@ class TerminalSession {
     sigprocmask(SIG_BLOCK, &handled, &originalMask_);
     waitMask_ = originalMask_;
     for (int signal : kHandledSignals) sigdelset(&waitMask_, signal);
-    struct sigaction action {};
-    action.sa_handler = noteSignal;
-    sigemptyset(&action.sa_mask);
     for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
-      sigaction(kHandledSignals[i], &action, &previous_[i]);
+      setHandler(kHandledSignals[i], noteSignal, &previous_[i]);
     }
     saved_ = tcgetattr(STDIN_FILENO, &original_) == 0;
     enterRawMode();
@@ -103,10 +107,7 @@ class TerminalSession {
       return true;
     }
     restoreTerminal();
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(signal, &fallback, nullptr);
+    setHandler(signal, SIG_DFL);
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);
@@ -114,10 +115,7 @@ class TerminalSession {
     sigprocmask(SIG_UNBLOCK, &only, nullptr);  // SIGINT and SIGQUIT end the process here
     // Back from a stop (SIGTSTP): take the terminal again and go on waiting.
     sigprocmask(SIG_BLOCK, &only, nullptr);
-    struct sigaction action {};
-    action.sa_handler = noteSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
+    setHandler(signal, noteSignal);
     enterRawMode();
     return false;
   }

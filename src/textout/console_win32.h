@@ -15,10 +15,6 @@ struct ConsoleHandles {
 
 const ConsoleHandles& consoleHandles();
 
-// The console control handler of the key wait, called directly: the close, log-off and
-// shut-down events cannot be produced on demand, so tests call it as the system would.
-BOOL callControlHandlerForTest(DWORD type);
-
 }  // namespace opfreq
 
 #endif  // OPFREQ_TEXTOUT_CONSOLE_WIN32_H_

@@ -10,23 +10,41 @@
 namespace opfreq {
 namespace {
 
-// The control handler runs on a thread of the system's and has no context but this.
+// The control handler runs on a thread of the system's and has no context but these.
 KeyQueue& sharedQueue() {
   static KeyQueue queue;
   return queue;
 }
 
-BOOL WINAPI controlHandler(DWORD type) {
-  // Closing the console, logging off and shutting down end the wait as Alt+F4 would. Ctrl+C
-  // and Ctrl+Break are left to the system, which ends the process.
-  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
-    sharedQueue().add(kCloseKey);
-    return TRUE;
-  }
-  return FALSE;
+// Set whenever a wait has ended.
+HANDLE waitEnded() {
+  static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  return event;
 }
 
-void unregisterHandler() { SetConsoleCtrlHandler(controlHandler, FALSE); }
+// How long the handler holds the process open for the wait to end: the system allows a few
+// seconds for close and shut-down before it ends the process regardless.
+constexpr DWORD kCloseGraceMs = 1500;
+
+}  // namespace
+
+// Closing the console, logging off and shutting down end the wait as Alt+F4 would. The system
+// ends the process as soon as the handler returns from those, so the handler first lets the
+// wait end and the run finish, for a bounded time. Ctrl+C and Ctrl+Break are left to the
+// system, which ends the process.
+BOOL WINAPI consoleControlHandler(DWORD type) {
+  if (type != CTRL_CLOSE_EVENT && type != CTRL_LOGOFF_EVENT && type != CTRL_SHUTDOWN_EVENT) {
+    return FALSE;
+  }
+  ResetEvent(waitEnded());
+  sharedQueue().add(kCloseKey);
+  WaitForSingleObject(waitEnded(), kCloseGraceMs);
+  return TRUE;
+}
+
+namespace {
+
+void unregisterHandler() { SetConsoleCtrlHandler(consoleControlHandler, FALSE); }
 
 class ConsoleKeyWaiter : public KeyWaiter {
  public:
@@ -41,18 +59,20 @@ class ConsoleKeyWaiter : public KeyWaiter {
       const int byte = std::fgetc(stdin);  // text mode: CR LF arrives as LF, Ctrl+Z ends
       return byte == EOF ? kNoKey : byte;
     }
-    return waitForKeyCode(
+    const int key = waitForKeyCode(
         sharedQueue(), buffer_, [&] { drain(input); },
         [] {
           Sleep(25);
           return true;
         });
+    SetEvent(waitEnded());
+    return key;
   }
 
  private:
   void drain(HANDLE input) {
     if (!registered_) {
-      SetConsoleCtrlHandler(controlHandler, TRUE);
+      SetConsoleCtrlHandler(consoleControlHandler, TRUE);
       std::atexit(unregisterHandler);
       registered_ = true;
     }
@@ -86,8 +106,5 @@ class ConsoleKeyWaiter : public KeyWaiter {
 }  // namespace
 
 std::unique_ptr<KeyWaiter> makeStdinKeyWaiter() { return std::make_unique<ConsoleKeyWaiter>(); }
-
-// For the tests: the handler as the system would call it.
-BOOL callControlHandlerForTest(DWORD type) { return controlHandler(type); }
 
 }  // namespace opfreq

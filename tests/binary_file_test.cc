@@ -54,21 +54,6 @@ TEST_F(BinaryFileTest, ReadsAtOneBasedPositionsAndZeroPastTheEnd) {
   EXPECT_EQ(files_.readError(1), 0);
 }
 
-TEST_F(BinaryFileTest, SlotsRefuseBadCalls) {
-  const std::string name = make("x.bin", "xy");
-  ASSERT_EQ(files_.openBinary(name, 1), FileStatus::Ok);
-  EXPECT_EQ(at(0), 'x');
-  EXPECT_EQ(files_.openBinary(name, 1), FileStatus::BadCall);
-  EXPECT_EQ(at(0), 'y');  // the first open is untouched
-  EXPECT_EQ(files_.openBinary(name, 255), FileStatus::BadCall);
-  uint8_t b = 7;
-  EXPECT_EQ(files_.readNextByte(2, b), FileStatus::BadCall);
-  EXPECT_EQ(b, 7);
-  EXPECT_EQ(files_.closeFile(2), FileStatus::BadCall);
-  EXPECT_EQ(files_.closeFile(0), FileStatus::Ok);
-  EXPECT_EQ(files_.fileLength(1), 0);
-}
-
 TEST_F(BinaryFileTest, NeverCreatesOrChangesAFile) {
   EXPECT_EQ(files_.openBinary((dir_ / "missing.bin").string(), 1), FileStatus::NotFound);
   EXPECT_EQ(files_.openError(), ENOENT);

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The command line as a shell user meets it: messages and statuses, pipes and FIFOs, odd names,
 # output that cannot be written, and the usage text with standard input redirected.
-# Usage: cli_test.sh OPFREQ SAMPLES_DIR
+# Usage: cli_test.sh OPFREQ SAMPLES_DIR VERSION
 set -u
 opfreq=$(realpath "$1")
 samples=$(realpath "$2")
+hex=$(realpath "$2/../hex")
+version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
@@ -84,6 +86,29 @@ mkfifo gone.fifo
 exec 3<>gone.fifo 4>gone.fifo 3<&-
 expect "a reader that went away: status 1, no message" 1 "" - opfreq demo.bin >&4
 exec 4>&-
+
+joined="opfreq: demo.bin nosuch.bin: No such file or directory (the arguments are joined into one file name; run opfreq once per image)"
+expect "two names: said why" 1 "$joined" /dev/null opfreq demo.bin nosuch.bin
+head -n 18 "$usage" | iconv -f CP866 -t UTF-8 >help.exp
+printf 'opfreq %s\r\n' "$version" >version.exp
+renamed demo - dash.exp
+for option in --help -h; do expect "$option" 0 "" help.exp opfreq $option </dev/null; done
+expect "--version" 0 "" version.exp opfreq --version
+expect "- reads standard input" 0 "" dash.exp opfreq - <demo.bin
+expect "- reads a pipe" 0 "" dash.exp opfreq - < <(cat demo.bin)
+for name in --help -h --version -; do
+  cp demo.bin ./"$name" && renamed demo "$name" odd.exp
+  expect "a file named $name is analysed" 0 "" odd.exp opfreq "$name"
+done
+
+objcopy -I binary -O ihex demo.bin demo.ihx && objcopy -I binary -O srec demo.bin demo.srec
+note='text, not a binary image; convert it first (see "HEX files" in opfreq(1))'
+expect "Intel HEX" 0 "opfreq: demo.ihx: this looks like Intel HEX $note" "$hex/demo.ihx.expected" \
+  opfreq demo.ihx
+expect "S-records" 0 "opfreq: demo.srec: this looks like Motorola S-record $note" \
+  "$hex/demo.srec.expected" opfreq demo.srec
+{ printf ':'; cat demo.bin; } >colon.bin
+expect "a binary image that starts with a colon" 0 "" - opfreq colon.bin >/dev/null
 
 [ "$failures" -eq 0 ] && echo "all command-line cases passed"
 [ "$failures" -eq 0 ]

@@ -100,8 +100,9 @@ class Run:
 
     def wait_until_waiting(self):
         for _ in range(500):
-            self.drain(0.01)
-            if not termios.tcgetattr(self.slave)[3] & termios.ICANON:
+            raw = not termios.tcgetattr(self.slave)[3] & termios.ICANON
+            self.drain(0.01)  # after the check: all that came before the wait is read
+            if raw:
                 return True
         return False
 
@@ -134,10 +135,11 @@ class Run:
 
 
 class TerminalWait(unittest.TestCase):
-    def start(self, **options):
+    def start(self, typed_ahead=b"", **options):
         run = Run(**options)
         self.addCleanup(run.close)
-        self.assertTrue(run.wait_until_waiting())
+        run.type(typed_ahead)  # while the text is written: it must end the wait at once
+        self.assertTrue(typed_ahead or run.wait_until_waiting())
         return run
 
     def assertEnded(self, run, code=0):
@@ -152,7 +154,14 @@ class TerminalWait(unittest.TestCase):
         run.type(b"k")
         self.assertEnded(run)
 
-    def test_keys_are_consumed_whole(self):
+    def test_the_prompt_is_also_shown_when_standard_output_is_not(self):
+        run = self.start(stdout_pipe=True)
+        self.assertEqual(run.output, b"--- press any key to end ---\n")
+        run.type(b"k")
+        self.assertEnded(run)
+        self.assertEqual(run.stdout, USAGE)
+
+    def test_keys_are_consumed_whole_and_type_ahead_is_kept(self):
         for typed, left in [(b"\x1bOP", b""), (b"\x1b[1;5A", b""), (b"\x1b[15~z", b"z"),
                             ("Ж".encode(), b""), ("😀".encode(), b""), (b"\x1b", b""), (b"ab", b"b")]:
             with self.subTest(typed=typed):
@@ -160,12 +169,7 @@ class TerminalWait(unittest.TestCase):
                 run.type(typed)
                 self.assertEnded(run)
                 self.assertEqual(run.left_over(), left)
-
-    def test_a_key_typed_during_the_text_ends_the_wait_at_once(self):
-        run = Run()
-        self.addCleanup(run.close)
-        run.type(b"x")
-        self.assertEnded(run)
+        self.assertEnded(self.start(typed_ahead=b"x"))
 
     def test_signals_end_the_wait_with_the_terminal_restored(self):
         for action in (b"\x03", signal.SIGHUP, signal.SIGTERM):

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "analyzer/code_scanner.h"
+#include "analyzer/image_text.h"
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/report.h"
 #include "analyzer/run_state.h"
@@ -19,40 +20,70 @@ namespace {
 constexpr int32_t kInputFile = 1;
 
 RunOutcome inputFailure(std::string_view fileName, std::string_view reason) {
-  return {1, std::string(fileName) + ": " + std::string(reason)};
+  return {1, {std::string(fileName) + ": " + std::string(reason)}};
 }
 
-// Every report byte has been handed over by now; a failed write still makes the run a failure.
-RunOutcome finish(const OutputStream& out) {
+// Every byte of output has been handed over by now; a failed write still makes the run a
+// failure.
+RunOutcome finish(const OutputStream& out, RunOutcome outcome = {}) {
   const int error = out.firstError();
-  if (error == 0) return {};
+  if (error == 0) return outcome;
+  outcome.exitStatus = 1;
   // A reader that went away (opfreq x.bin | head) knows why; say nothing.
-  if (error == EPIPE) return {1, ""};
-  return {1, std::string("error writing standard output: ") + std::strerror(error)};
+  if (error != EPIPE) {
+    outcome.messages.push_back(std::string("error writing standard output: ") +
+                               std::strerror(error));
+  }
+  return outcome;
+}
+
+// A name that acts as an option, unless a file of that name is there to be analysed.
+bool isOption(const std::string& name, std::initializer_list<std::string_view> spellings) {
+  return std::find(spellings.begin(), spellings.end(), name) != spellings.end() &&
+         !pathExists(name);
 }
 
 }  // namespace
 
-std::string formFileName(int argc, const char* const* argv) {
+std::string joinArguments(const std::vector<std::string>& args) {
   std::string name;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) name += ' ';
-    name += argv[i];
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i > 0) name += ' ';
+    name += args[i];
   }
   return name;
 }
 
-RunOutcome runOpfreq(std::string_view fileName, OutputStream& out, KeyWaiter& keys) {
+RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& context) {
+  OutputStream& out = context.out;
+  const std::string fileName = joinArguments(args);
   if (fileName.empty()) {
-    showUsage(out, keys);
+    // With the text going to a file, the person at the keyboard must still see why nothing
+    // happens until a key is pressed.
+    const bool unseen = !context.outIsTerminal && context.keys.readsTerminal();
+    showUsage(out, context.keys, unseen ? context.showLine : nullptr);
+    return finish(out);
+  }
+  if (isOption(fileName, {"--help", "-h"})) {
+    writeUsageText(out, context.helpInUtf8);
+    return finish(out);
+  }
+  if (isOption(fileName, {"--version"})) {
+    out.writeText("opfreq " OPFREQ_VERSION, true);
     return finish(out);
   }
 
   // The whole input is read before anything is written, so an unusable file leaves standard
   // output empty. One byte more than the limit tells an oversized pipe from a full one.
   BinaryFile files(static_cast<size_t>(kMaxFileSize) + 1);
-  if (files.openBinary(fileName, kInputFile) != FileStatus::Ok) {
-    return inputFailure(fileName, std::strerror(files.openError()));
+  const FileStatus opened = isOption(fileName, {"-"}) ? files.openStandardInput(kInputFile)
+                                                      : files.openBinary(fileName, kInputFile);
+  if (opened != FileStatus::Ok) {
+    std::string reason = std::strerror(files.openError());
+    if (files.openError() == ENOENT && args.size() > 1 && pathExists(args[0])) {
+      reason += " (the arguments are joined into one file name; run opfreq once per image)";
+    }
+    return inputFailure(fileName, reason);
   }
   const int64_t length = files.fileLength(kInputFile);
   if (length <= 0) return inputFailure(fileName, "file is empty");
@@ -69,8 +100,15 @@ RunOutcome runOpfreq(std::string_view fileName, OutputStream& out, KeyWaiter& ke
   }
   files.closeFile(0);
 
+  RunOutcome outcome;
+  const std::string_view text = recogniseImageText(std::span(image->data(), wanted));
+  if (!text.empty()) {
+    outcome.messages.push_back(fileName + ": this looks like " + std::string(text) +
+                               " text, not a binary image; convert it first (see \"HEX files\" "
+                               "in opfreq(1))");
+  }
   analyseImage(fileName, *image, static_cast<int32_t>(length), out);
-  return finish(out);
+  return finish(out, outcome);
 }
 
 void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,

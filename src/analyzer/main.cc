@@ -6,11 +6,16 @@
 #include "textout/stdout_sink.h"
 
 int main(int argc, char** argv) {
-  const std::string fileName = opfreq::formFileName(argc, argv);
   opfreq::StdoutSink sink;
   opfreq::OutputStream out(sink);
   const auto keys = opfreq::makeStdinKeyWaiter();
-  const opfreq::RunOutcome outcome = opfreq::runOpfreq(fileName, out, *keys);
-  if (!outcome.message.empty()) std::fprintf(stderr, "opfreq: %s\n", outcome.message.c_str());
+  const auto showLine = [](std::string_view line) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  };
+  const opfreq::RunContext context{out, *keys, sink.isTerminal(), opfreq::terminalShowsUtf8(),
+                                   showLine};
+  const opfreq::RunOutcome outcome =
+      opfreq::runOpfreq(std::vector<std::string>(argv + 1, argv + argc), context);
+  for (const std::string& message : outcome.messages) showLine("opfreq: " + message);
   return outcome.exitStatus;
 }

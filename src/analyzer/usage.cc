@@ -54,9 +54,16 @@ std::string toCodePage866(std::string_view utf8) {
   return oem;
 }
 
-void showUsage(OutputStream& out, KeyWaiter& keys) {
-  for (std::string_view line : UsageText) out.writeText(toCodePage866(line), true);
-  out.writeText("--- press any key to end ---", true);
+void writeUsageText(OutputStream& out, bool utf8) {
+  for (std::string_view line : UsageText) out.writeText(utf8 ? line : toCodePage866(line), true);
+}
+
+void showUsage(OutputStream& out, KeyWaiter& keys,
+               const std::function<void(std::string_view)>& alsoShowPrompt) {
+  constexpr std::string_view kPrompt = "--- press any key to end ---";
+  writeUsageText(out, false);
+  out.writeText(kPrompt, true);
+  if (alsoShowPrompt) alsoShowPrompt(kPrompt);
   keys.waitForKey();
 }
 

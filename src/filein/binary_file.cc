@@ -35,13 +35,19 @@ void BinaryFile::close(Slot& slot) {
 }
 
 FileStatus BinaryFile::openBinary(std::string_view name, int32_t number) {
+  return open(name, false, number);
+}
+
+FileStatus BinaryFile::openStandardInput(int32_t number) { return open("", true, number); }
+
+FileStatus BinaryFile::open(std::string_view name, bool standardInput, int32_t number) {
   if (number < kFirstNumber || number > kLastNumber) return record(FileStatus::BadCall);
   auto& owned = slots_[static_cast<size_t>(number - 1)];
   if (owned == nullptr) owned = std::make_unique<Slot>();
   Slot& slot = *owned;
   if (slot.isOpen()) return record(FileStatus::BadCall);
   slot = Slot{};
-  const OpenedStream opened = openForReading(name);
+  const OpenedStream opened = standardInput ? opfreq::openStandardInput() : openForReading(name);
   if (opened.stream == nullptr) {
     openError_ = opened.error;
     return record(FileStatus::NotFound);

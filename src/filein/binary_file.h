@@ -35,6 +35,8 @@ class BinaryFile {
   BinaryFile& operator=(const BinaryFile&) = delete;
 
   FileStatus openBinary(std::string_view name, int32_t number);
+  // The process's standard input, read like a pipe (or like a file when it is one).
+  FileStatus openStandardInput(int32_t number);
   // Length in bytes; 0 when the number names no open file.
   int64_t fileLength(int32_t number);
   // Reads destination.size() bytes. A position of 1 or more seeks first; 0 or less reads at the
@@ -61,6 +63,7 @@ class BinaryFile {
     bool isOpen() const { return stream != nullptr || spooled; }
   };
 
+  FileStatus open(std::string_view name, bool standardInput, int32_t number);
   Slot* openSlot(int32_t number);
   FileStatus record(FileStatus status) { return lastFileStatus_ = status; }
   void close(Slot& slot);
@@ -70,6 +73,9 @@ class BinaryFile {
   FileStatus lastFileStatus_ = FileStatus::Ok;
   int openError_ = 0;
 };
+
+// Whether anything (a file, a folder, a device) is found under `name`.
+bool pathExists(std::string_view name);
 
 }  // namespace opfreq
 

@@ -17,6 +17,8 @@ struct OpenedStream {
 
 // Opens `name` read-only in binary mode. A directory is refused with EISDIR.
 OpenedStream openForReading(std::string_view name);
+// The process's standard input as a binary stream of its own; closing it leaves the input open.
+OpenedStream openStandardInput();
 // Seeks to `offset` from the start (origin SEEK_SET) or the end (SEEK_END); false if refused.
 bool seekStream(std::FILE* stream, int64_t offset, int origin);
 int64_t tellStream(std::FILE* stream);

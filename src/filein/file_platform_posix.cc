@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -8,10 +9,11 @@
 
 namespace opfreq {
 
-OpenedStream openForReading(std::string_view name) {
+namespace {
+
+// Takes a freshly opened stream, or refuses it as what it is.
+OpenedStream examine(std::FILE* stream) {
   OpenedStream result;
-  const std::string path(name);
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
   if (stream == nullptr) {
     result.error = errno;
     return result;
@@ -30,6 +32,29 @@ OpenedStream openForReading(std::string_view name) {
   result.stream = stream;
   result.seekable = S_ISREG(info.st_mode);
   return result;
+}
+
+}  // namespace
+
+OpenedStream openForReading(std::string_view name) {
+  return examine(std::fopen(std::string(name).c_str(), "rb"));
+}
+
+OpenedStream openStandardInput() {
+  const int input = ::dup(STDIN_FILENO);
+  if (input < 0) return examine(nullptr);
+  std::FILE* stream = ::fdopen(input, "rb");
+  if (stream == nullptr) {
+    const int error = errno;
+    ::close(input);
+    errno = error;
+  }
+  return examine(stream);
+}
+
+bool pathExists(std::string_view name) {
+  struct stat info {};
+  return ::stat(std::string(name).c_str(), &info) == 0;
 }
 
 bool seekStream(std::FILE* stream, int64_t offset, int origin) {

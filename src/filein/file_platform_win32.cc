@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -8,18 +9,18 @@
 
 namespace opfreq {
 
-OpenedStream openForReading(std::string_view name) {
-  OpenedStream result;
+namespace {
+
+std::string nativePath(std::string_view name) {
   std::string path(name);
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    result.error = EISDIR;
-    return result;
-  }
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  return path;
+}
+
+OpenedStream examine(std::FILE* stream) {
+  OpenedStream result;
   if (stream == nullptr) {
     result.error = errno;
     return result;
@@ -28,6 +29,32 @@ OpenedStream openForReading(std::string_view name) {
   result.stream = stream;
   result.seekable = GetFileType(handle) == FILE_TYPE_DISK;
   return result;
+}
+
+}  // namespace
+
+OpenedStream openForReading(std::string_view name) {
+  const std::string path = nativePath(name);
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    OpenedStream result;
+    result.error = EISDIR;
+    return result;
+  }
+  return examine(std::fopen(path.c_str(), "rb"));
+}
+
+OpenedStream openStandardInput() {
+  const int input = _dup(_fileno(stdin));
+  if (input < 0) return examine(nullptr);
+  _setmode(input, _O_BINARY);
+  std::FILE* stream = _fdopen(input, "rb");
+  if (stream == nullptr) _close(input);
+  return examine(stream);
+}
+
+bool pathExists(std::string_view name) {
+  return GetFileAttributesA(nativePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool seekStream(std::FILE* stream, int64_t offset, int origin) {

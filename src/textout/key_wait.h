@@ -13,6 +13,8 @@ class KeyWaiter {
   virtual ~KeyWaiter() = default;
   // A byte 0 to 255, or -1 when the input ended without one.
   virtual int waitForKey() = 0;
+  // Whether the wait reads a person's key presses (a terminal or console), not a stream.
+  virtual bool readsTerminal() = 0;
 };
 
 // The platform's wait on the process's standard input.

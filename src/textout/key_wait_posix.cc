@@ -131,8 +131,10 @@ class TerminalSession {
 
 class StdinKeyWaiter : public KeyWaiter {
  public:
+  bool readsTerminal() override { return ::isatty(STDIN_FILENO) != 0; }
+
   int waitForKey() override {
-    if (::isatty(STDIN_FILENO)) return waitOnTerminal();
+    if (readsTerminal()) return waitOnTerminal();
     // A file or a pipe: one byte, and the end of the input ends the wait.
     unsigned char byte = 0;
     for (;;) {

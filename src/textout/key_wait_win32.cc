@@ -48,14 +48,18 @@ void unregisterHandler() { SetConsoleCtrlHandler(consoleControlHandler, FALSE); 
 
 class ConsoleKeyWaiter : public KeyWaiter {
  public:
-  int waitForKey() override {
-    const HANDLE input = consoleHandles().input;
+  bool readsTerminal() override {
     if (!decided_) {
       DWORD mode = 0;
-      console_ = GetConsoleMode(input, &mode) != 0;
+      console_ = GetConsoleMode(consoleHandles().input, &mode) != 0;
       decided_ = true;
     }
-    if (!console_) {
+    return console_;
+  }
+
+  int waitForKey() override {
+    const HANDLE input = consoleHandles().input;
+    if (!readsTerminal()) {
       const int byte = std::fgetc(stdin);  // text mode: CR LF arrives as LF, Ctrl+Z ends
       return byte == EOF ? kNoKey : byte;
     }

@@ -12,7 +12,13 @@ class StdoutSink : public ByteSink {
  public:
   StdoutSink();
   int write(std::string_view bytes) override;
+  // Whether a person sees what is written: a terminal or console, not a file or a pipe.
+  bool isTerminal() const;
 };
+
+// Whether a terminal of this platform shows text beyond ASCII as UTF-8 (POSIX) rather than in
+// the console's own code page (Windows).
+bool terminalShowsUtf8();
 
 }  // namespace opfreq
 

@@ -24,4 +24,8 @@ int StdoutSink::write(std::string_view bytes) {
   return 0;
 }
 
+bool StdoutSink::isTerminal() const { return ::isatty(STDOUT_FILENO) != 0; }
+
+bool terminalShowsUtf8() { return true; }
+
 }  // namespace opfreq

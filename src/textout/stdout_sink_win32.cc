@@ -127,4 +127,11 @@ int StdoutSink::write(std::string_view bytes) {
   return 0;
 }
 
+bool StdoutSink::isTerminal() const {
+  DWORD mode = 0;
+  return GetConsoleMode(consoleHandles().output, &mode) != 0;
+}
+
+bool terminalShowsUtf8() { return false; }
+
 }  // namespace opfreq

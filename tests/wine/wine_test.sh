@@ -34,6 +34,9 @@ for locale in C ru_RU.UTF-8; do
     "LANG=$locale LC_ALL=$locale wine '$opfreq' </dev/null 2>/dev/null | cmp -s - '$samples/usage.expected'"
 done
 
+check "--help writes the usage text at once, in code page 866" \
+  "wine '$opfreq' --help 2>/dev/null | cmp -s - <(head -n 18 '$samples/usage.expected')"
+
 # Runs the driver with its arguments in a fresh 80 x 30 tmux pane; $1 is its result file.
 in_console() {
   rm -f "$1" "$1.done"

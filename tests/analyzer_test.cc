@@ -201,7 +201,8 @@ TEST(ImageText, AWellFormedFirstRecordIsRecognised) {
       {":\x02\x01\x03\x75\x81", ""},
       {"S00C000064656D6F2E7372656373\r\n", "Motorola S-record"},
       {"S9030000FC", "Motorola S-record"},
-      {"S9030000FD", ""},
+      {"S9030000FD", ""},  // checksum
+      {"S9040000FB", ""},  // count
       {"S\x02\x01\x03", ""},
   };
   for (const auto& row : rows) {

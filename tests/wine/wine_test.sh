@@ -56,9 +56,9 @@ check "the usage path waits on the console until a key is pressed" \
   "grep -q '^alive yes$' '$work/usage' && grep -q '^exit 0$' '$work/usage'"
 in_console "$work/handler" --handler-check
 check "closing, logging off and shutting down end the wait before the handler returns" \
-  "[ \"\$(head -n 3 '$work/handler' | sed 's/^[a-z]* //' | sort -u)\" = 'handled, key 255 107, in time' ]"
+  "[ \"\$(head -n 3 '$work/handler' | sed 's/^[0-9]* //' | sort -u)\" = 'handled, key 255 107, in time' ]"
 check "Ctrl+C and Ctrl+Break are left to the system" \
-  "[ \"\$(tail -n 2 '$work/handler' | sed 's/^[a-z-]* //' | sort -u)\" = 'passed on, key none, in time' ]"
+  "[ \"\$(tail -n 2 '$work/handler' | sed 's/^[0-9]* //' | sort -u)\" = 'passed on, key none, in time' ]"
 
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

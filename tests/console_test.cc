@@ -26,15 +26,10 @@ TEST(KeyWait, HandsOutAKeyByteByByteUntilNoMoreInputCanCome) {
     if (idles++ == 0) queue.add(extendedKey(0x3B));  // F1 arrives while the wait idles
     return idles < 3;
   };
-  EXPECT_EQ(waitForKeyCode(
-                queue, buffer, [] {}, idle),
-            0xFF);
-  EXPECT_EQ(waitForKeyCode(
-                queue, buffer, [] {}, idle),
-            0x3B);
-  EXPECT_EQ(waitForKeyCode(
-                queue, buffer, [] {}, idle),
-            kNoKey);
+  const auto drain = [] {};
+  EXPECT_EQ(waitForKeyCode(queue, buffer, drain, idle), 0xFF);
+  EXPECT_EQ(waitForKeyCode(queue, buffer, drain, idle), 0x3B);
+  EXPECT_EQ(waitForKeyCode(queue, buffer, drain, idle), kNoKey);
 }
 
 KeyEvent press(uint16_t scan, uint8_t character, uint32_t state = 0, uint8_t keyCharacter = 0,

@@ -35,6 +35,10 @@ uint8_t sum(const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 std::string_view recogniseImageText(std::span<const uint8_t> head) {
+  // The longest record of either format, with its line end: ':' and 260 bytes in hex, CR LF.
+  // Looking no further keeps a large image without a line feed from costing a full scan.
+  constexpr size_t kLongestLine = 1 + 2 * 260 + 2;
+  head = head.first(std::min(head.size(), kLongestLine + 1));
   std::span<const uint8_t> line(head.begin(), std::find(head.begin(), head.end(), '\n'));
   if (!line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
   if (line.size() < 2) return {};

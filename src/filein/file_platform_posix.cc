@@ -44,12 +44,9 @@ OpenedStream openStandardInput() {
   const int input = ::dup(STDIN_FILENO);
   if (input < 0) return examine(nullptr);
   std::FILE* stream = ::fdopen(input, "rb");
-  if (stream == nullptr) {
-    const int error = errno;
-    ::close(input);
-    errno = error;
-  }
-  return examine(stream);
+  const OpenedStream result = examine(stream);  // before the close can change errno
+  if (stream == nullptr) ::close(input);
+  return result;
 }
 
 bool pathExists(std::string_view name) {

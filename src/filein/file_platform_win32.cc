@@ -49,8 +49,9 @@ OpenedStream openStandardInput() {
   if (input < 0) return examine(nullptr);
   _setmode(input, _O_BINARY);
   std::FILE* stream = _fdopen(input, "rb");
+  const OpenedStream result = examine(stream);  // before the close can change errno
   if (stream == nullptr) _close(input);
-  return examine(stream);
+  return result;
 }
 
 bool pathExists(std::string_view name) {

@@ -185,6 +185,37 @@ TEST(HotCalls, EveryOutcomeOfTheThresholdSearch) {
   }
 }
 
+// The length an instruction must have, read off its operand placeholders: a direct address, a
+// bit, an immediate byte and a relative or in-page address take a byte each; LJMP's and LCALL's
+// address and DPTR's immediate word take two.
+int32_t lengthFromOperands(std::string_view mnemonic) {
+  const size_t blank = mnemonic.find(' ');
+  if (blank == std::string_view::npos) return 1;
+  const std::string_view name = mnemonic.substr(0, blank);
+  std::string_view operands = mnemonic.substr(blank + 1);
+  int32_t length = 1;
+  while (!operands.empty()) {
+    const size_t comma = operands.find(',');
+    const std::string_view operand = operands.substr(0, comma);
+    if (operand == "addr") {
+      length += name == "LJMP" || name == "LCALL" ? 2 : 1;
+    } else if (operand == "#data") {
+      length += mnemonic.starts_with("MOV DPTR,") ? 2 : 1;
+    } else if (operand == "direct" || operand == "bit" || operand == "/bit") {
+      length += 1;
+    }
+    operands = comma == std::string_view::npos ? "" : operands.substr(comma + 1);
+  }
+  return length;
+}
+
+TEST(OpcodeTable, EveryLengthFollowsFromTheOperands) {
+  for (size_t op = 0; op < 256; ++op) {
+    EXPECT_EQ(OpcodeTable[op].cmdlen, lengthFromOperands(OpcodeTable[op].mnemonic))
+        << std::hex << op << " " << OpcodeTable[op].mnemonic;
+  }
+}
+
 TEST(Usage, CyrillicLettersMapToCodePage866) {
   EXPECT_EQ(toCodePage866("Апряж Я!Ё"), "\x80\xAF\xE0\xEF\xA6 \x9F!?");
 }

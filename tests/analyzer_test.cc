@@ -6,9 +6,7 @@
 
 #include "analyzer/call_targets.h"
 #include "analyzer/code_scanner.h"
-#include "analyzer/image_text.h"
 #include "analyzer/opcode_table.h"
-#include "analyzer/usage.h"
 #include "test_support.h"
 
 namespace opfreq {
@@ -213,32 +211,6 @@ TEST(OpcodeTable, EveryLengthFollowsFromTheOperands) {
   for (size_t op = 0; op < 256; ++op) {
     EXPECT_EQ(OpcodeTable[op].cmdlen, lengthFromOperands(OpcodeTable[op].mnemonic))
         << std::hex << op << " " << OpcodeTable[op].mnemonic;
-  }
-}
-
-TEST(Usage, CyrillicLettersMapToCodePage866) {
-  EXPECT_EQ(toCodePage866("Апряж Я!Ё"), "\x80\xAF\xE0\xEF\xA6 \x9F!?");
-}
-
-TEST(ImageText, AWellFormedFirstRecordIsRecognised) {
-  const struct {
-    std::string head;
-    std::string_view format;
-  } rows[] = {
-      {":100010004011481148114811483100D8EB80FEF4D6\r\n:00000001FF", "Intel HEX"},
-      {":00000001ff", "Intel HEX"},
-      {":100010004011481148114811483100D8EB80FEF4D7\n", ""},  // checksum
-      {":0F0010004011481148114811483100D8EB80FEF4D6\n", ""},  // count
-      {":\x02\x01\x03\x75\x81", ""},
-      {"S00C000064656D6F2E7372656373\r\n", "Motorola S-record"},
-      {"S9030000FC", "Motorola S-record"},
-      {"S9030000FD", ""},  // checksum
-      {"S9040000FB", ""},  // count
-      {"S\x02\x01\x03", ""},
-  };
-  for (const auto& row : rows) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(row.head.data());
-    EXPECT_EQ(recogniseImageText({bytes, row.head.size()}), row.format) << row.head;
   }
 }
 

@@ -32,7 +32,7 @@ class BinaryFileTest : public ::testing::Test {
   }
 
   fs::path dir_;
-  BinaryFile files_{1000};
+  BinaryFile files_;
 };
 
 TEST_F(BinaryFileTest, ReadsAtOneBasedPositionsAndZeroPastTheEnd) {

@@ -1,9 +1,11 @@
 // The platform-free parts of the key wait and of the console: the key queue and buffer,
-// console key events, and the teletype renderer.
+// console key events, the teletype renderer, and code page 866.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <vector>
 
+#include "textout/code_page_866.h"
 #include "textout/console_keys.h"
 #include "textout/console_renderer.h"
 #include "textout/key_queue.h"
@@ -178,6 +180,24 @@ TEST(ConsoleRenderer, AFullBottomRowWaitsForMoreTextBeforeScrolling) {
   EXPECT_EQ(screen.bufferScrolls, 2);
   EXPECT_EQ(screen.row(0), "");
   EXPECT_EQ(screen.row(1), "");
+}
+
+// The table against the C library's own conversion, every byte, both ways.
+TEST(CodePage866, AgreesWithTheCLibrary) {
+  std::string bytes;
+  for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
+  std::string utf8(3 * bytes.size(), '\0');
+  char* in = bytes.data();
+  char* out = utf8.data();
+  size_t inLeft = bytes.size();
+  size_t outLeft = utf8.size();
+  const iconv_t convert = iconv_open("UTF-8", "CP866");
+  ASSERT_NE(iconv(convert, &in, &inLeft, &out, &outLeft), static_cast<size_t>(-1));
+  iconv_close(convert);
+  utf8.resize(utf8.size() - outLeft);
+  EXPECT_EQ(codePage866ToUtf8(bytes), utf8);
+  EXPECT_EQ(toCodePage866(utf8), bytes);
+  EXPECT_EQ(toCodePage866("\u20AC\xD0"), "??");  // not in the code page; a broken sequence
 }
 
 }  // namespace

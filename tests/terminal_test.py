@@ -14,6 +14,7 @@ import unittest
 
 OPFREQ, SAMPLES = sys.argv.pop(1), sys.argv.pop(1)
 USAGE = open(os.path.join(SAMPLES, "usage.expected"), "rb").read()
+UTF8 = {"LANG": "C.UTF-8"}
 
 
 # opfreq without arguments on a fresh pseudo-terminal whose output is not post-processed, so
@@ -21,7 +22,7 @@ USAGE = open(os.path.join(SAMPLES, "usage.expected"), "rb").read()
 # job-control shell that leads the session, as under a real shell: only then do the terminal's
 # stop signals stop it, and the hangup of a terminal that goes away reaches the shell alone.
 class Run:
-    def __init__(self, job=False, stdout_pipe=False):
+    def __init__(self, job=False, stdout_pipe=False, env=None):
         self.master, self.slave = os.openpty()
         attrs = termios.tcgetattr(self.slave)
         attrs[1] &= ~termios.OPOST
@@ -47,7 +48,7 @@ class Run:
                 if job:
                     self._shell()
                 os.closerange(3, 256)
-                os.execve(OPFREQ, [OPFREQ], {"PATH": "/usr/bin:/bin", "TERM": "xterm"})
+                os.execve(OPFREQ, [OPFREQ], {"PATH": "/usr/bin:/bin", "TERM": "xterm", **(env or {})})
             finally:
                 os._exit(127)
         os.close(out_w)
@@ -148,14 +149,17 @@ class TerminalWait(unittest.TestCase):
         self.assertTrue(run.restored())
 
     def test_writes_the_usage_and_waits_for_one_key(self):
-        run = self.start()
-        self.assertFalse(run.wait_for_exit(0.3))
-        self.assertEqual(run.output, USAGE)
-        run.type(b"k")
-        self.assertEnded(run)
+        # A terminal of a UTF-8 locale is shown the same characters in its own encoding.
+        for env, shown in [(None, USAGE), (UTF8, USAGE.decode("cp866").encode())]:
+            with self.subTest(env=env):
+                run = self.start(env=env)
+                self.assertFalse(run.wait_for_exit(0.3))
+                self.assertEqual(run.output, shown)
+                run.type(b"k")
+                self.assertEnded(run)
 
     def test_the_prompt_is_also_shown_when_standard_output_is_not(self):
-        run = self.start(stdout_pipe=True)
+        run = self.start(stdout_pipe=True, env=UTF8)  # a pipe gets the bytes, whatever the locale
         self.assertEqual(run.output, b"--- press any key to end ---\n")
         run.type(b"k")
         self.assertEnded(run)

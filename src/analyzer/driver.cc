@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "analyzer/code_scanner.h"
-#include "analyzer/image_text.h"
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/report.h"
 #include "analyzer/run_state.h"
 #include "analyzer/usage.h"
 #include "filein/binary_file.h"
+#include "filein/input_image.h"
 #include "textout/number_mask.h"
 
 namespace opfreq {
@@ -37,10 +37,35 @@ RunOutcome finish(const OutputStream& out, RunOutcome outcome = {}) {
   return outcome;
 }
 
-// A name that acts as an option, unless a file of that name is there to be analysed.
-bool isOption(const std::string& name, std::initializer_list<std::string_view> spellings) {
-  return std::find(spellings.begin(), spellings.end(), name) != spellings.end() &&
-         !pathExists(name);
+enum class Source { File, FileAfterOptions, StandardInput };
+
+// Reads the input (standard input, or the file `name` joined from `args`) and writes its
+// report; an unusable input leaves standard output empty.
+RunOutcome analyseInput(const std::string& name, const std::vector<std::string>& args,
+                        Source source, OutputStream& out) {
+  const bool standardInput = source == Source::StandardInput;
+  BinaryFile files;
+  const FileStatus opened =
+      standardInput ? files.openStandardInput(kInputFile) : files.openBinary(name, kInputFile);
+  if (opened != FileStatus::Ok) {
+    std::string reason = std::strerror(files.openError());
+    if (files.openError() == ENOENT && args.size() > 1 && pathExists(args[0])) {
+      reason += " (the arguments are joined into one file name; run opfreq once per image)";
+    } else if (files.openError() == ENOENT && name.starts_with('-') && source == Source::File) {
+      reason += " (options are --help, --version and -)";
+    }
+    return inputFailure(name, reason);
+  }
+  // The whole input is read before anything is written.
+  const auto image = std::make_unique_for_overwrite<CodeImage>();
+  const InputImage input = readImage(files, kInputFile, *image, kMaxFileSize);
+  files.closeFile(0);
+  if (!input.problem.empty()) return inputFailure(name, input.problem);
+  if (input.size == 0) {
+    return inputFailure(name, standardInput ? "standard input is empty" : "file is empty");
+  }
+  analyseImage(name, *image, static_cast<int32_t>(input.size), out);
+  return finish(out);
 }
 
 }  // namespace
@@ -56,59 +81,33 @@ std::string joinArguments(const std::vector<std::string>& args) {
 
 RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& context) {
   OutputStream& out = context.out;
-  const std::string fileName = joinArguments(args);
-  if (fileName.empty()) {
+  if (args.empty()) {
     // With the text going to a file, the person at the keyboard must still see why nothing
     // happens until a key is pressed.
     const bool unseen = !context.outIsTerminal && context.keys.readsTerminal();
     showUsage(out, context.keys, unseen ? context.showLine : nullptr);
     return finish(out);
   }
-  if (isOption(fileName, {"--help", "-h"})) {
-    writeUsageText(out, context.helpInUtf8);
-    return finish(out);
+  // Options count only where no file of that name is found; after "--" nothing is one.
+  const bool optionsEnded = args[0] == "--" && !pathExists(joinArguments(args));
+  const std::vector<std::string> names(args.begin() + (optionsEnded ? 1 : 0), args.end());
+  const std::string name = joinArguments(names);
+  // A blank line in a list of names must not read the caller's input, as the usage path would.
+  if (std::all_of(names.begin(), names.end(), [](const auto& n) { return n.empty(); })) {
+    return inputFailure("\"" + name + "\"", "empty file name");
   }
-  if (isOption(fileName, {"--version"})) {
-    out.writeText("opfreq " OPFREQ_VERSION, true);
-    return finish(out);
-  }
-
-  // The whole input is read before anything is written, so an unusable file leaves standard
-  // output empty. One byte more than the limit tells an oversized pipe from a full one.
-  BinaryFile files(static_cast<size_t>(kMaxFileSize) + 1);
-  const FileStatus opened = isOption(fileName, {"-"}) ? files.openStandardInput(kInputFile)
-                                                      : files.openBinary(fileName, kInputFile);
-  if (opened != FileStatus::Ok) {
-    std::string reason = std::strerror(files.openError());
-    if (files.openError() == ENOENT && args.size() > 1 && pathExists(args[0])) {
-      reason += " (the arguments are joined into one file name; run opfreq once per image)";
+  if (!optionsEnded && !pathExists(name)) {
+    if (name == "--help" || name == "-h" || name == "/?") {
+      writeHelp(out, context.helpInUtf8);
+      return finish(out);
     }
-    return inputFailure(fileName, reason);
+    if (name == "--version") {
+      out.writeText("opfreq " OPFREQ_VERSION, true);
+      return finish(out);
+    }
+    if (name == "-") return analyseInput(name, names, Source::StandardInput, out);
   }
-  const int64_t length = files.fileLength(kInputFile);
-  if (length <= 0) return inputFailure(fileName, "file is empty");
-  if (length > kMaxFileSize) {
-    return inputFailure(fileName, "file is larger than " + std::to_string(kMaxFileSize) + " bytes");
-  }
-  // Every byte of the image is set: by the file, then zeros, as reads past its end give.
-  const auto image = std::make_unique_for_overwrite<CodeImage>();
-  const auto wanted = std::min(static_cast<size_t>(length), image->size());
-  files.readBytes(kInputFile, 1, std::span<uint8_t>(image->data(), wanted));
-  std::fill(image->begin() + static_cast<std::ptrdiff_t>(wanted), image->end(), uint8_t{0});
-  if (const int error = files.readError(kInputFile); error != 0) {
-    return inputFailure(fileName, std::strerror(error));
-  }
-  files.closeFile(0);
-
-  RunOutcome outcome;
-  const std::string_view text = recogniseImageText(std::span(image->data(), wanted));
-  if (!text.empty()) {
-    outcome.messages.push_back(fileName + ": this looks like " + std::string(text) +
-                               " text, not a binary image; convert it first (see \"HEX files\" "
-                               "in opfreq(1))");
-  }
-  analyseImage(fileName, *image, static_cast<int32_t>(length), out);
-  return finish(out, outcome);
+  return analyseInput(name, names, optionsEnded ? Source::FileAfterOptions : Source::File, out);
 }
 
 void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,

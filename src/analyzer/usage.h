@@ -1,10 +1,9 @@
 // The usage path: the bilingual help text (English, then Russian in code page 866), the
-// prompt, and one key press; and the same text for --help.
+// prompt, and one key press; and --help, the same text with a line for each option.
 #ifndef OPFREQ_ANALYZER_USAGE_H_
 #define OPFREQ_ANALYZER_USAGE_H_
 
 #include <functional>
-#include <string>
 #include <string_view>
 
 #include "textout/key_wait.h"
@@ -17,12 +16,8 @@ namespace opfreq {
 void showUsage(OutputStream& out, KeyWaiter& keys,
                const std::function<void(std::string_view)>& alsoShowPrompt = {});
 
-// The text alone, as --help writes it: the Russian lines in code page 866, or in UTF-8.
-void writeUsageText(OutputStream& out, bool utf8);
-
-// UTF-8 text to code page 866. Only ASCII and the Cyrillic letters A to ya (without yo) are
-// mapped; anything else becomes '?'.
-std::string toCodePage866(std::string_view utf8);
+// The text and the options, at once: the Russian lines in UTF-8, or in code page 866.
+void writeHelp(OutputStream& out, bool utf8);
 
 }  // namespace opfreq
 

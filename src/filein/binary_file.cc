@@ -13,20 +13,17 @@ constexpr size_t kStreamBufferSize = 8192;
 
 }  // namespace
 
-BinaryFile::BinaryFile(size_t spoolLimit) : spoolLimit_(spoolLimit) {}
-
 BinaryFile::~BinaryFile() { closeFile(0); }
 
 BinaryFile::Slot* BinaryFile::openSlot(int32_t number) {
   if (number < kFirstNumber || number > kLastNumber) return nullptr;
-  Slot* slot = slots_[static_cast<size_t>(number - 1)].get();
-  return slot != nullptr && slot->isOpen() ? slot : nullptr;
+  Slot& slot = slots_[static_cast<size_t>(number - 1)];
+  return slot.stream != nullptr ? &slot : nullptr;
 }
 
 int BinaryFile::readError(int32_t number) const {
   if (number < kFirstNumber || number > kLastNumber) return 0;
-  const Slot* slot = slots_[static_cast<size_t>(number - 1)].get();
-  return slot != nullptr ? slot->readError : 0;
+  return slots_[static_cast<size_t>(number - 1)].readError;
 }
 
 void BinaryFile::close(Slot& slot) {
@@ -42,10 +39,8 @@ FileStatus BinaryFile::openStandardInput(int32_t number) { return open("", true,
 
 FileStatus BinaryFile::open(std::string_view name, bool standardInput, int32_t number) {
   if (number < kFirstNumber || number > kLastNumber) return record(FileStatus::BadCall);
-  auto& owned = slots_[static_cast<size_t>(number - 1)];
-  if (owned == nullptr) owned = std::make_unique<Slot>();
-  Slot& slot = *owned;
-  if (slot.isOpen()) return record(FileStatus::BadCall);
+  Slot& slot = slots_[static_cast<size_t>(number - 1)];
+  if (slot.stream != nullptr) return record(FileStatus::BadCall);
   slot = Slot{};
   const OpenedStream opened = standardInput ? opfreq::openStandardInput() : openForReading(name);
   if (opened.stream == nullptr) {
@@ -53,34 +48,16 @@ FileStatus BinaryFile::open(std::string_view name, bool standardInput, int32_t n
     return record(FileStatus::NotFound);
   }
   std::setvbuf(opened.stream, nullptr, _IOFBF, kStreamBufferSize);
-  if (opened.seekable) {
-    slot.stream = opened.stream;
-    return record(FileStatus::Ok);
-  }
-  // A pipe can be read only once and has no length until it ends: keep what it delivers.
-  slot.spooled = true;
-  uint8_t chunk[kStreamBufferSize];
-  while (slot.bytes.size() < spoolLimit_) {
-    const size_t wanted = std::min(sizeof chunk, spoolLimit_ - slot.bytes.size());
-    errno = 0;
-    const size_t got = std::fread(chunk, 1, wanted, opened.stream);
-    slot.bytes.insert(slot.bytes.end(), chunk, chunk + got);
-    if (got < wanted) {
-      if (std::ferror(opened.stream)) slot.readError = errno != 0 ? errno : EIO;
-      break;
-    }
-  }
-  std::fclose(opened.stream);
+  slot.stream = opened.stream;
+  slot.seekable = opened.seekable;
   return record(FileStatus::Ok);
 }
 
 int64_t BinaryFile::fileLength(int32_t number) {
   Slot* slot = openSlot(number);
   if (slot == nullptr) return 0;
-  if (slot->spooled) {
-    record(FileStatus::Ok);
-    return static_cast<int64_t>(slot->bytes.size());
-  }
+  record(FileStatus::Ok);
+  if (!slot->seekable) return -1;
   const int64_t current = tellStream(slot->stream);
   if (current < 0 || !seekStream(slot->stream, 0, SEEK_END)) {
     record(FileStatus::IoError);
@@ -88,31 +65,29 @@ int64_t BinaryFile::fileLength(int32_t number) {
   }
   const int64_t length = tellStream(slot->stream);
   seekStream(slot->stream, current, SEEK_SET);
-  record(FileStatus::Ok);
   return length < 0 ? 0 : length;
 }
 
-FileStatus BinaryFile::readBytes(int32_t number, int32_t position, std::span<uint8_t> destination) {
+size_t BinaryFile::readAvailable(int32_t number, std::span<uint8_t> destination) {
   Slot* slot = openSlot(number);
-  if (slot == nullptr) return record(FileStatus::BadCall);
-  record(FileStatus::Ok);
-  if (position >= 1 && seekTo(number, position) != FileStatus::Ok) return FileStatus::IoError;
-  size_t delivered = 0;
-  if (slot->spooled) {
-    const int64_t available = static_cast<int64_t>(slot->bytes.size()) - slot->offset;
-    delivered = available > 0 ? std::min(destination.size(), static_cast<size_t>(available)) : 0;
-    if (delivered > 0) {
-      std::copy_n(slot->bytes.begin() + slot->offset, delivered, destination.begin());
-    }
-    slot->offset += static_cast<int64_t>(delivered);
-  } else {
-    errno = 0;
-    delivered = std::fread(destination.data(), 1, destination.size(), slot->stream);
-    if (delivered < destination.size() && std::ferror(slot->stream)) {
-      if (slot->readError == 0) slot->readError = errno != 0 ? errno : EIO;
-      std::clearerr(slot->stream);
-    }
+  if (slot == nullptr) {
+    record(FileStatus::BadCall);
+    return 0;
   }
+  record(FileStatus::Ok);
+  errno = 0;
+  const size_t delivered = std::fread(destination.data(), 1, destination.size(), slot->stream);
+  if (delivered < destination.size() && std::ferror(slot->stream)) {
+    if (slot->readError == 0) slot->readError = errno != 0 ? errno : EIO;
+    std::clearerr(slot->stream);
+  }
+  return delivered;
+}
+
+FileStatus BinaryFile::readBytes(int32_t number, int32_t position, std::span<uint8_t> destination) {
+  if (openSlot(number) == nullptr) return record(FileStatus::BadCall);
+  if (position >= 1 && seekTo(number, position) != FileStatus::Ok) return FileStatus::IoError;
+  const size_t delivered = readAvailable(number, destination);
   std::fill(destination.begin() + static_cast<std::ptrdiff_t>(delivered), destination.end(),
             uint8_t{0});
   return record(FileStatus::Ok);
@@ -130,10 +105,7 @@ FileStatus BinaryFile::seekTo(int32_t number, int32_t position) {
   Slot* slot = openSlot(number);
   if (slot == nullptr) return record(FileStatus::BadCall);
   const int64_t offset = int64_t{position} - 1;
-  if (offset < 0) return record(FileStatus::IoError);
-  if (slot->spooled) {
-    slot->offset = offset;
-  } else if (!seekStream(slot->stream, offset, SEEK_SET)) {
+  if (offset < 0 || !slot->seekable || !seekStream(slot->stream, offset, SEEK_SET)) {
     return record(FileStatus::IoError);
   }
   return record(FileStatus::Ok);
@@ -141,9 +113,7 @@ FileStatus BinaryFile::seekTo(int32_t number, int32_t position) {
 
 FileStatus BinaryFile::closeFile(int32_t number) {
   if (number == 0) {
-    for (auto& slot : slots_) {
-      if (slot != nullptr) close(*slot);
-    }
+    for (Slot& slot : slots_) close(slot);
     return record(FileStatus::Ok);
   }
   Slot* slot = openSlot(number);

@@ -6,8 +6,9 @@
 //   does not supply becomes 0, and the status is Ok.
 // - Every operation records a FileStatus in lastFileStatus(). The errno of a failed open or of
 //   a read error is kept separately, so that the caller can say why an input was unusable.
-// - An input whose length cannot be measured (a pipe, a FIFO, a device) is read whole into
-//   memory when it is opened, at most `spoolLimit` bytes; its length is what was read.
+// - An input whose length cannot be measured (a pipe, a FIFO, a device) is read forward as it
+//   arrives, and nothing of it is kept beyond the stream's buffer: fileLength gives -1 and a
+//   positioned read or seek is refused (IoError), so it is read at the current position only.
 // - Closing number 0 closes every file; the destructor closes whatever is still open.
 #ifndef OPFREQ_FILEIN_BINARY_FILE_H_
 #define OPFREQ_FILEIN_BINARY_FILE_H_
@@ -15,10 +16,8 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <span>
 #include <string_view>
-#include <vector>
 
 namespace opfreq {
 
@@ -29,7 +28,7 @@ class BinaryFile {
   static constexpr int32_t kFirstNumber = 1;
   static constexpr int32_t kLastNumber = 254;
 
-  explicit BinaryFile(size_t spoolLimit);
+  BinaryFile() = default;
   ~BinaryFile();
   BinaryFile(const BinaryFile&) = delete;
   BinaryFile& operator=(const BinaryFile&) = delete;
@@ -37,8 +36,12 @@ class BinaryFile {
   FileStatus openBinary(std::string_view name, int32_t number);
   // The process's standard input, read like a pipe (or like a file when it is one).
   FileStatus openStandardInput(int32_t number);
-  // Length in bytes; 0 when the number names no open file.
+  // Length in bytes; 0 when the number names no open file, -1 when the input cannot be
+  // measured (its length is known only once it has been read to its end).
   int64_t fileLength(int32_t number);
+  // Reads up to destination.size() bytes at the current position and says how many the input
+  // delivered: fewer only at its end or on a read error. Nothing is set past them.
+  size_t readAvailable(int32_t number, std::span<uint8_t> destination);
   // Reads destination.size() bytes. A position of 1 or more seeks first; 0 or less reads at the
   // current position.
   FileStatus readBytes(int32_t number, int32_t position, std::span<uint8_t> destination);
@@ -55,12 +58,9 @@ class BinaryFile {
 
  private:
   struct Slot {
-    std::FILE* stream = nullptr;  // seekable files are read through their stream
-    bool spooled = false;         // unmeasurable inputs are held in `bytes` instead
-    std::vector<uint8_t> bytes;
-    int64_t offset = 0;  // current offset of a spooled input
+    std::FILE* stream = nullptr;
+    bool seekable = false;
     int readError = 0;
-    bool isOpen() const { return stream != nullptr || spooled; }
   };
 
   FileStatus open(std::string_view name, bool standardInput, int32_t number);
@@ -68,8 +68,7 @@ class BinaryFile {
   FileStatus record(FileStatus status) { return lastFileStatus_ = status; }
   void close(Slot& slot);
 
-  size_t spoolLimit_;
-  std::array<std::unique_ptr<Slot>, kLastNumber> slots_{};  // made on first open
+  std::array<Slot, kLastNumber> slots_{};
   FileStatus lastFileStatus_ = FileStatus::Ok;
   int openError_ = 0;
 };

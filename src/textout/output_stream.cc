@@ -4,14 +4,19 @@
 
 namespace opfreq {
 
-void OutputStream::put(std::string_view bytes) {
+void OutputStream::put(std::string_view bytes, bool codePage866) {
   if (bytes.empty()) return;
-  const int error = sink_.write(bytes);
+  const int error = codePage866 ? sink_.writeCodePage866(bytes) : sink_.write(bytes);
   if (error != 0 && firstError_ == 0) firstError_ = error;
 }
 
 void OutputStream::writeText(std::string_view text, bool lineEnd) {
   put(text);
+  if (lineEnd) put(kLineEnd);
+}
+
+void OutputStream::writeCodePage866(std::string_view text, bool lineEnd) {
+  put(text, true);
   if (lineEnd) put(kLineEnd);
 }
 

@@ -19,6 +19,9 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Writes all of `bytes` or fails; returns 0 or an errno value describing the failure.
   virtual int write(std::string_view bytes) = 0;
+  // The same for text in code page 866: a file or a pipe gets these bytes, while a screen that
+  // shows another encoding may be given the characters they stand for instead.
+  virtual int writeCodePage866(std::string_view bytes) { return write(bytes); }
 };
 
 class OutputStream {
@@ -28,6 +31,8 @@ class OutputStream {
   explicit OutputStream(ByteSink& sink) : sink_(sink) {}
 
   void writeText(std::string_view text, bool lineEnd = false);
+  // Text in code page 866 (see ByteSink::writeCodePage866).
+  void writeCodePage866(std::string_view text, bool lineEnd = false);
   // The C library's "% d" form: a blank or '-', then the decimal digits.
   void writeInteger(int32_t value, bool lineEnd = false);
   void writeLineEnd();
@@ -36,7 +41,7 @@ class OutputStream {
   int firstError() const { return firstError_; }
 
  private:
-  void put(std::string_view bytes);
+  void put(std::string_view bytes, bool codePage866 = false);
 
   ByteSink& sink_;
   int firstError_ = 0;

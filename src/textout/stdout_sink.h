@@ -12,6 +12,9 @@ class StdoutSink : public ByteSink {
  public:
   StdoutSink();
   int write(std::string_view bytes) override;
+  // A terminal or console is given the characters, in its own encoding; anything else the
+  // bytes.
+  int writeCodePage866(std::string_view bytes) override;
   // Whether a person sees what is written: a terminal or console, not a file or a pipe.
   bool isTerminal() const;
 };

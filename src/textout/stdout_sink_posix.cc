@@ -1,8 +1,12 @@
+#include <langinfo.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
+#include <string>
 
+#include "textout/code_page_866.h"
 #include "textout/stdout_sink.h"
 
 namespace opfreq {
@@ -22,6 +26,21 @@ int StdoutSink::write(std::string_view bytes) {
     bytes.remove_prefix(static_cast<size_t>(written));
   }
   return 0;
+}
+
+int StdoutSink::writeCodePage866(std::string_view bytes) {
+  // The user's locale says how the terminal shows text. It is consulted only here, and the
+  // process goes back to the C locale at once.
+  static const bool utf8Terminal = [this] {
+    if (!isTerminal()) return false;
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = current != nullptr ? current : "C";
+    std::setlocale(LC_CTYPE, "");
+    const bool utf8 = std::string_view(nl_langinfo(CODESET)) == "UTF-8";
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return utf8;
+  }();
+  return utf8Terminal ? write(codePage866ToUtf8(bytes)) : write(bytes);
 }
 
 bool StdoutSink::isTerminal() const { return ::isatty(STDOUT_FILENO) != 0; }

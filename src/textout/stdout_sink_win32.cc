@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "textout/code_page_866.h"
 #include "textout/console_renderer.h"
 #include "textout/console_win32.h"
 #include "textout/stdout_sink.h"
@@ -27,16 +28,29 @@ class WindowsScreen : public ConsoleScreen {
     return true;
   }
 
+  // Bytes of code page 866 are drawn as the characters they stand for, whatever code page the
+  // console has; other bytes as the console's code page shows them.
+  void drawCodePage866(bool on) { codePage866_ = on; }
+
   void draw(int x, int y, std::string_view bytes, uint16_t attribute) override {
     std::vector<CHAR_INFO> cells(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
-      cells[i].Char.AsciiChar = bytes[i];
+      if (codePage866_) {
+        cells[i].Char.UnicodeChar =
+            static_cast<WCHAR>(fromCodePage866(static_cast<uint8_t>(bytes[i])));
+      } else {
+        cells[i].Char.AsciiChar = bytes[i];
+      }
       cells[i].Attributes = attribute;
     }
     const auto length = static_cast<SHORT>(bytes.size());
     SMALL_RECT target{static_cast<SHORT>(x), static_cast<SHORT>(y),
                       static_cast<SHORT>(x + length - 1), static_cast<SHORT>(y)};
-    WriteConsoleOutputA(output_, cells.data(), COORD{length, 1}, COORD{0, 0}, &target);
+    if (codePage866_) {
+      WriteConsoleOutputW(output_, cells.data(), COORD{length, 1}, COORD{0, 0}, &target);
+    } else {
+      WriteConsoleOutputA(output_, cells.data(), COORD{length, 1}, COORD{0, 0}, &target);
+    }
   }
 
   void showRows(int top, int bottom) override {
@@ -77,12 +91,14 @@ class WindowsScreen : public ConsoleScreen {
 
  private:
   HANDLE output_;
+  bool codePage866_ = false;
 };
 
 int errnoFor(DWORD error) {
   switch (error) {
     case ERROR_BROKEN_PIPE:
     case ERROR_NO_DATA:
+    case ERROR_PIPE_NOT_CONNECTED:  // a reader that went away, as Wine reports it
       return EPIPE;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
@@ -92,6 +108,16 @@ int errnoFor(DWORD error) {
     default:
       return EIO;
   }
+}
+
+WindowsScreen& screen() {
+  static WindowsScreen screen(consoleHandles().output);
+  return screen;
+}
+
+ConsoleRenderer& renderer() {
+  static ConsoleRenderer renderer(screen());
+  return renderer;
 }
 
 }  // namespace
@@ -108,12 +134,18 @@ const ConsoleHandles& consoleHandles() {
 
 StdoutSink::StdoutSink() { consoleHandles(); }
 
+int StdoutSink::writeCodePage866(std::string_view bytes) {
+  if (!renderer().usable()) return write(bytes);
+  screen().drawCodePage866(true);
+  renderer().write(bytes);
+  screen().drawCodePage866(false);
+  return 0;
+}
+
 int StdoutSink::write(std::string_view bytes) {
   const HANDLE output = consoleHandles().output;
-  static WindowsScreen screen(output);
-  static ConsoleRenderer renderer(screen);
-  if (renderer.usable()) {
-    renderer.write(bytes);
+  if (renderer().usable()) {
+    renderer().write(bytes);
     return 0;
   }
   while (!bytes.empty()) {

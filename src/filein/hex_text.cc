@@ -1,0 +1,266 @@
+#include "filein/hex_text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace opfreq {
+namespace {
+
+constexpr uint8_t kNotHex = 0xFF;
+
+constexpr std::array<uint8_t, 256> kHexValue = [] {
+  std::array<uint8_t, 256> table{};
+  table.fill(kNotHex);
+  for (int i = 0; i < 10; ++i) table[static_cast<size_t>('0' + i)] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 6; ++i) {
+    table[static_cast<size_t>('A' + i)] = static_cast<uint8_t>(10 + i);
+    table[static_cast<size_t>('a' + i)] = static_cast<uint8_t>(10 + i);
+  }
+  return table;
+}();
+
+std::string hex(uint64_t value, int minimumDigits) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0 || static_cast<int>(text.size()) < minimumDigits);
+  return text;
+}
+
+// A character as a message shows it: 'G', or byte 1Ah when it would not show.
+std::string describe(uint8_t c) {
+  if (c >= 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+  return "byte " + hex(c, 2) + "h";
+}
+
+uint8_t sum(std::span<const uint8_t> bytes) {
+  unsigned total = 0;
+  for (const uint8_t b : bytes) total += b;
+  return static_cast<uint8_t>(total);
+}
+
+// The bytes that `digits` spells as hex pairs, into `bytes`; false if it is anything else.
+bool hexBytes(std::span<const uint8_t> digits, std::span<uint8_t> bytes) {
+  if (digits.size() != 2 * bytes.size()) return false;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const uint8_t high = kHexValue[digits[2 * i]];
+    const uint8_t low = kHexValue[digits[2 * i + 1]];
+    if (high == kNotHex || low == kNotHex) return false;
+    bytes[i] = static_cast<uint8_t>(high << 4 | low);
+  }
+  return true;
+}
+
+}  // namespace
+
+HexFormat recogniseHexText(std::span<const uint8_t> head) {
+  // ':' and 260 bytes in hex, CR LF: looking no further keeps a large image without a line
+  // feed from costing a full scan.
+  constexpr size_t kLongestLine = 1 + 2 * 260 + 2;
+  head = head.first(std::min(head.size(), kLongestLine + 1));
+  std::span<const uint8_t> line(head.begin(), std::find(head.begin(), head.end(), '\n'));
+  if (!line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
+  if (line.size() < 2) return HexFormat::None;
+  std::array<uint8_t, 260> record{};
+  // ":" count, address (2), type (00 to 05), data, checksum: all bytes add up to 0.
+  if (line[0] == ':' && line.size() % 2 == 1) {
+    const auto bytes = std::span(record).first(std::min(record.size(), line.size() / 2));
+    if (hexBytes(line.subspan(1), bytes) && bytes.size() >= 5 && bytes.size() == 5u + bytes[0] &&
+        bytes[3] <= 5 && sum(bytes) == 0) {
+      return HexFormat::IntelHex;
+    }
+  }
+  // "S", type digit, count of the bytes that follow (address, data, checksum): all bytes but
+  // the checksum add up to its complement.
+  if (line[0] == 'S' && line[1] >= '0' && line[1] <= '9' && line.size() % 2 == 0) {
+    const auto bytes = std::span(record).first(std::min(record.size(), line.size() / 2 - 1));
+    if (hexBytes(line.subspan(2), bytes) && bytes.size() >= 4 && bytes.size() == 1u + bytes[0] &&
+        sum(bytes) == 0xFF) {
+      return HexFormat::SRecord;
+    }
+  }
+  return HexFormat::None;
+}
+
+HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit)
+    : format_(format), window_(window), limit_(limit) {
+  std::fill(window_.begin(), window_.end(), uint8_t{0xFF});
+}
+
+bool HexTextDecoder::refuse(std::string_view what) {
+  problem_ = format_ == HexFormat::IntelHex ? "Intel HEX" : "S-record";
+  problem_ += " line " + std::to_string(lineNumber_);
+  problem_ += what;
+  return false;
+}
+
+bool HexTextDecoder::feed(std::span<const uint8_t> text) {
+  while (!text.empty() && problem_.empty() && !ended_) {
+    const auto* newline = static_cast<const uint8_t*>(std::memchr(text.data(), '\n', text.size()));
+    const size_t length =
+        newline != nullptr ? static_cast<size_t>(newline - text.data()) : text.size();
+    if (newline != nullptr && lineLength_ == 0 && length <= line_.size()) {
+      decodeLine(text.first(length));  // the whole line is in this piece: no copy
+    } else {
+      const size_t room = line_.size() - lineLength_;
+      if (length > room) lineOverflow_ = true;
+      std::copy_n(text.begin(), std::min(length, room), line_.begin() + lineLength_);
+      lineLength_ += std::min(length, room);
+      if (newline == nullptr) break;
+      decodeLine(std::span(line_).first(lineLength_));
+    }
+    lineLength_ = 0;
+    lineOverflow_ = false;
+    ++lineNumber_;
+    text = text.subspan(std::min(text.size(), length + 1));
+  }
+  return problem_.empty() && !ended_;
+}
+
+bool HexTextDecoder::finish() {
+  if (problem_.empty() && !ended_ && lineLength_ > 0) {
+    decodeLine(std::span(line_).first(lineLength_));  // a last line without a line end
+    if (!ended_) ++lineNumber_;
+  }
+  if (!problem_.empty()) return false;
+  const std::string format = format_ == HexFormat::IntelHex ? "Intel HEX" : "S-record";
+  if (!ended_ && !countedToEnd_) {
+    problem_ = format + " text ends at line " + std::to_string(lineNumber_ - 1) +
+               (format_ == HexFormat::IntelHex
+                    ? " without an end-of-file record"
+                    : " without a termination record (S7, S8, S9) or a record count (S5, S6)");
+    return false;
+  }
+  if (imageSize_ == 0) {
+    problem_ = format + " text holds no data";
+    return false;
+  }
+  return true;
+}
+
+void HexTextDecoder::decodeLine(std::span<const uint8_t> line) {
+  if (!lineOverflow_ && !line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
+  if (!line.empty()) decodeRecord(line);
+}
+
+bool HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
+  const uint8_t mark = format_ == HexFormat::IntelHex ? ':' : 'S';
+  if (line[0] != mark) {
+    return refuse(std::string(": a record starts with '") + static_cast<char>(mark) + "', not " +
+                  describe(line[0]));
+  }
+  const size_t first = format_ == HexFormat::IntelHex ? 1 : 2;  // the first hex digit
+  const std::span<const uint8_t> digits = line.subspan(std::min(line.size(), first));
+
+  // Every pair that fits is decoded at once; whether all were digits is checked after.
+  const size_t pairs = std::min(digits.size() / 2, bytes_.size());
+  unsigned seen = 0;
+  for (size_t i = 0; i < pairs; ++i) {
+    const uint8_t high = kHexValue[digits[2 * i]];
+    const uint8_t low = kHexValue[digits[2 * i + 1]];
+    seen |= high | low;
+    bytes_[i] = static_cast<uint8_t>(high << 4 | low);
+  }
+  if (seen == kNotHex || digits.size() > 2 * pairs) {
+    for (size_t i = 0; i < digits.size(); ++i) {
+      if (kHexValue[digits[i]] == kNotHex) {
+        return refuse(", column " + std::to_string(first + i + 1) + ": " + describe(digits[i]) +
+                      " is not a hex digit");
+      }
+    }
+  }
+
+  // Intel HEX: count, address (2), type, data, checksum. S-record: count, then as many bytes.
+  const size_t needed = digits.size() < 2                ? 0
+                        : format_ == HexFormat::IntelHex ? 5u + bytes_[0]
+                                                         : 1u + bytes_[0];
+  if (needed == 0 || digits.size() < 2 * needed)
+    return refuse(": record is shorter than its count");
+  if (digits.size() > 2 * needed) return refuse(": record is longer than its count");
+  const std::span<const uint8_t> record = std::span(bytes_).first(needed);
+  const uint8_t total = sum(record.first(needed - 1));
+  const auto expected = static_cast<uint8_t>(format_ == HexFormat::IntelHex ? 0u - total : ~total);
+  if (record.back() != expected) {
+    return refuse(": checksum is " + hex(record.back(), 2) + "h, should be " + hex(expected, 2) +
+                  "h");
+  }
+  return format_ == HexFormat::IntelHex ? decodeIntelHex(record) : decodeSRecord(line[1], record);
+}
+
+bool HexTextDecoder::decodeIntelHex(std::span<const uint8_t> record) {
+  const std::span<const uint8_t> data = record.subspan(4, record.size() - 5);
+  const uint32_t offset = static_cast<uint32_t>(record[1]) << 8 | record[2];
+  switch (record[3]) {
+    case 0x00:
+      if (segmented_ && offset + data.size() > 0x10000) {
+        // Within a segment the offset wraps to its start.
+        const size_t before = 0x10000 - offset;
+        return store(base_ + offset, data.first(before)) && store(base_, data.subspan(before));
+      }
+      return store(base_ + offset, data);
+    case 0x01:
+      ended_ = true;
+      return true;
+    case 0x02:
+    case 0x04:
+      if (data.size() != 2) {
+        return refuse(": record type " + hex(record[3], 2) + " must hold 2 data bytes");
+      }
+      segmented_ = record[3] == 0x02;
+      base_ = (static_cast<uint64_t>(data[0]) << 8 | data[1]) << (segmented_ ? 4 : 16);
+      return true;
+    case 0x03:
+    case 0x05:
+      return true;  // a start address: nothing to load
+    default:
+      return refuse(": unknown record type " + hex(record[3], 2));
+  }
+}
+
+bool HexTextDecoder::decodeSRecord(uint8_t type, std::span<const uint8_t> record) {
+  if (type == '0') return true;  // a header
+  if (type == '7' || type == '8' || type == '9') {
+    ended_ = true;
+    return true;
+  }
+  // Data S1 to S3 and counts S5 and S6 carry an address field of 2 to 4 bytes.
+  const size_t addressLength = type == '5' ? 2 : type == '6' ? 3 : type - '0' + 1u;
+  if ((type < '1' || type > '3') && type != '5' && type != '6') {
+    return refuse(std::string(": unknown record type S") +
+                  static_cast<char>(type >= 0x20 && type < 0x7F ? type : '?'));
+  }
+  if (record.size() < addressLength + 2) return refuse(": record is too short for its address");
+  uint64_t address = 0;
+  for (size_t i = 1; i <= addressLength; ++i) address = address << 8 | record[i];
+  if (type == '5' || type == '6') {
+    if (address != dataRecords_) {
+      return refuse(": the record count is " + std::to_string(address) +
+                    ", the data records before it " + std::to_string(dataRecords_));
+    }
+    dataRecords_ = 0;
+    countedToEnd_ = true;
+    return true;
+  }
+  ++dataRecords_;
+  countedToEnd_ = false;
+  return store(address, record.subspan(1 + addressLength, record.size() - addressLength - 2));
+}
+
+bool HexTextDecoder::store(uint64_t address, std::span<const uint8_t> bytes) {
+  if (bytes.empty()) return true;
+  const uint64_t end = address + bytes.size();
+  if (end > static_cast<uint64_t>(limit_)) {
+    return refuse(": the image is larger than " + std::to_string(limit_) + " bytes (address " +
+                  hex(end - 1, 4) + "h)");
+  }
+  imageSize_ = std::max(imageSize_, static_cast<int64_t>(end));
+  if (address < window_.size()) {
+    const size_t kept = std::min(bytes.size(), window_.size() - static_cast<size_t>(address));
+    std::copy_n(bytes.begin(), kept, window_.begin() + static_cast<std::ptrdiff_t>(address));
+  }
+  return true;
+}
+
+}  // namespace opfreq

@@ -1,0 +1,88 @@
+// Intel HEX and Motorola S-record text, as 8051 toolchains (sdcc writes .ihx), vendors' firmware
+// releases, loaders and programmers write firmware, decoded into the image it describes.
+//
+// Contract:
+// - recogniseHexText looks at the first line alone: one whole record with a correct checksum
+//   is the sign of such text, so that a binary image that merely starts with ':' or 'S' is not.
+// - The image starts at 0000h and ends at the highest address that a data record writes. Every
+//   byte that no record writes, below or between records, is FFh, as erased EPROM or flash
+//   holds it. When records write an address twice, the later one wins, as in memory after a
+//   load.
+// - Text arrives in pieces of any size, split anywhere, and is decoded as it comes: nothing
+//   grows with its length. Only the image's first window.size() bytes are kept; the rest of the
+//   image is only measured.
+// - Intel HEX: data (00), end of file (01), extended segment (02) and linear (04) addresses;
+//   start addresses (03, 05) are ignored. S-records: data S1, S2, S3 (16-, 24- and 32-bit
+//   addresses), termination S7, S8, S9; the header S0 is ignored. Digits may be in either
+//   case, lines end in LF or CR LF, blank lines are skipped, and whatever follows the end
+//   record is ignored.
+// - The text must be whole: Intel HEX ends with its end-of-file record; S-records with a
+//   termination record or, as srec_cat writes them without a start address, with a record
+//   count (S5, S6). A count must match the data records before it.
+// - Any fault refuses the whole text, with the line where it was found: a wrong checksum, a
+//   character that is not a hex digit, a record shorter or longer than its count, an unknown
+//   record type, an image over the limit, a wrong record count, text that ends without its
+//   end (so that a file cut short never passes as a whole image), and text without data.
+#ifndef OPFREQ_FILEIN_HEX_TEXT_H_
+#define OPFREQ_FILEIN_HEX_TEXT_H_
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace opfreq {
+
+enum class HexFormat { None, IntelHex, SRecord };
+
+// The format whose record `head` (the first bytes of an input) starts with, or None.
+HexFormat recogniseHexText(std::span<const uint8_t> head);
+
+class HexTextDecoder {
+ public:
+  // The image's first window.size() bytes go to `window`; an image of more than `limit` bytes
+  // is refused.
+  HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit);
+
+  // Decodes the next piece of the text. False once the text has been refused, or has ended
+  // with its end record, so that nothing more needs to be fed.
+  bool feed(std::span<const uint8_t> text);
+  // The text has ended. True when it made an image; otherwise problem() says why not.
+  bool finish();
+
+  int64_t imageSize() const { return imageSize_; }
+  // Why the text was refused, with the line; empty while nothing is wrong.
+  const std::string& problem() const { return problem_; }
+
+ private:
+  // The longest line a record can have: "S", its type, 256 bytes in hex, CR.
+  static constexpr size_t kLongestLine = 2 + 2 * 256 + 1;
+
+  void decodeLine(std::span<const uint8_t> line);
+  bool decodeRecord(std::span<const uint8_t> line);
+  bool decodeIntelHex(std::span<const uint8_t> record);
+  bool decodeSRecord(uint8_t type, std::span<const uint8_t> record);
+  bool store(uint64_t address, std::span<const uint8_t> bytes);
+  bool refuse(std::string_view what);
+
+  HexFormat format_;
+  std::span<uint8_t> window_;
+  int64_t limit_;
+  int64_t imageSize_ = 0;
+  uint64_t base_ = 0;          // from the last extended address record
+  bool segmented_ = false;     // offsets wrap within a 64 KiB segment (record type 02)
+  bool ended_ = false;         // the end record was read
+  uint64_t dataRecords_ = 0;   // S-records since the last count record
+  bool countedToEnd_ = false;  // the last S-record was a count that matched
+  int64_t lineNumber_ = 1;     // of the line being read
+  std::array<uint8_t, kLongestLine> line_{};  // a line that began in an earlier piece
+  size_t lineLength_ = 0;
+  bool lineOverflow_ = false;         // longer than any record: only its start is in line_
+  std::array<uint8_t, 260> bytes_{};  // the record's bytes after the line's first characters
+  std::string problem_;
+};
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_FILEIN_HEX_TEXT_H_

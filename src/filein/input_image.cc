@@ -1,0 +1,78 @@
+#include "filein/input_image.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "filein/hex_text.h"
+
+namespace opfreq {
+namespace {
+
+constexpr size_t kPiece = 8192;  // as the stream's own buffer: one read of the platform each
+
+InputImage refused(const BinaryFile& files, int32_t number, std::string problem) {
+  if (const int error = files.readError(number); error != 0) problem = std::strerror(error);
+  return {0, std::move(problem)};
+}
+
+// The rest of a binary input whose first `read` bytes are in the window. A read stops short
+// only at the end of the input, which is not read again.
+InputImage readBinary(BinaryFile& files, int32_t number, std::span<uint8_t> window, size_t read,
+                      bool more, int64_t limit) {
+  if (more) read += files.readAvailable(number, window.subspan(read));
+  std::fill(window.begin() + static_cast<std::ptrdiff_t>(read), window.end(), uint8_t{0});
+  auto size = static_cast<int64_t>(read);
+  if (more && read == window.size()) {
+    size = files.fileLength(number);
+    if (size < 0) {
+      // A pipe: counted as it is read, up to one byte past the limit.
+      size = static_cast<int64_t>(read);
+      std::array<uint8_t, kPiece> piece;
+      for (size_t wanted = 1; wanted > 0 && size <= limit;) {
+        wanted = static_cast<size_t>(std::min<int64_t>(kPiece, limit + 1 - size));
+        const size_t got = files.readAvailable(number, std::span(piece).first(wanted));
+        size += static_cast<int64_t>(got);
+        if (got < wanted) break;
+      }
+    }
+  }
+  if (size > limit || files.readError(number) != 0) {
+    return refused(files, number, "file is larger than " + std::to_string(limit) + " bytes");
+  }
+  return {size, ""};
+}
+
+InputImage readText(BinaryFile& files, int32_t number, HexFormat format, std::span<uint8_t> window,
+                    std::span<uint8_t> piece, size_t read, bool more, int64_t limit) {
+  HexTextDecoder decoder(format, window, limit);
+  bool wanted = decoder.feed(piece.first(read));
+  while (more && decoder.problem().empty()) {
+    read = files.readAvailable(number, piece);
+    more = read == piece.size();
+    // What follows the end record is read all the same, so that a pipe's writer can finish.
+    if (wanted) wanted = decoder.feed(piece.first(read));
+  }
+  if (files.readError(number) != 0 || !decoder.finish()) {
+    return refused(files, number, decoder.problem());
+  }
+  const auto end =
+      static_cast<size_t>(std::min(decoder.imageSize(), static_cast<int64_t>(window.size())));
+  std::fill(window.begin() + static_cast<std::ptrdiff_t>(end), window.end(), uint8_t{0});
+  return {decoder.imageSize(), ""};
+}
+
+}  // namespace
+
+InputImage readImage(BinaryFile& files, int32_t number, std::span<uint8_t> window, int64_t limit) {
+  const size_t asked = std::min(kPiece, window.size());
+  const size_t read = files.readAvailable(number, window.first(asked));
+  const HexFormat format = recogniseHexText(window.first(read));
+  if (format == HexFormat::None)
+    return readBinary(files, number, window, read, read == asked, limit);
+  std::array<uint8_t, kPiece> piece;
+  std::copy_n(window.begin(), read, piece.begin());
+  return readText(files, number, format, window, piece, read, read == asked, limit);
+}
+
+}  // namespace opfreq

@@ -1,0 +1,134 @@
+#include "filein/hex_text.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace opfreq {
+namespace {
+
+std::span<const uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+struct Decoded {
+  std::vector<uint8_t> window;
+  int64_t size = 0;
+  std::string problem;
+  bool operator==(const Decoded&) const = default;
+};
+
+// Decodes `text` fed in pieces of `piece` bytes into a window of `window` bytes, as the format
+// that its first line shows, or that of `whole`.
+Decoded decode(std::string_view text, size_t piece = 1 << 20, size_t window = 16,
+               std::string_view whole = {}) {
+  Decoded d;
+  d.window.resize(window);
+  HexTextDecoder decoder(recogniseHexText(bytesOf(whole.empty() ? text : whole)), d.window, 262144);
+  for (size_t at = 0; at < text.size() && decoder.feed(bytesOf(text.substr(at, piece)));) {
+    at += piece;
+  }
+  if (decoder.finish()) d.size = decoder.imageSize();
+  d.problem = decoder.problem();
+  return d;
+}
+
+TEST(HexText, AWellFormedFirstRecordIsRecognised) {
+  const struct {
+    std::string head;
+    HexFormat format;
+  } rows[] = {
+      {":100010004011481148114811483100D8EB80FEF4D6\r\n:00000001FF", HexFormat::IntelHex},
+      {":00000001ff", HexFormat::IntelHex},
+      {":100010004011481148114811483100D8EB80FEF4D7\n", HexFormat::None},  // checksum
+      {":0F0010004011481148114811483100D8EB80FEF4D6\n", HexFormat::None},  // count
+      {":00000006FA\n", HexFormat::None},                                  // type
+      {":\x02\x01\x03\x75\x81", HexFormat::None},
+      {"S00C000064656D6F2E7372656373\r\n", HexFormat::SRecord},
+      {"S9030000FC", HexFormat::SRecord},
+      {"S9030000FD", HexFormat::None},  // checksum
+      {"S9040000FB", HexFormat::None},  // count
+      {"S\x02\x01\x03", HexFormat::None},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(recogniseHexText(bytesOf(row.head)), row.format) << row.head;
+}
+
+TEST(HexTextDecoder, BuildsTheImageTheRecordsDescribe) {
+  const struct {
+    const char* what;
+    std::string text;
+    std::vector<uint8_t> window;
+    int64_t size;
+    std::string problem;
+  } rows[] = {
+      {"lower case, CR LF, blank lines, start addresses, Ctrl+Z after the end",
+       ":0200020002fdfd\r\n\r\n:0400000300001234B3\r\n:0400000500001234B1\r\n:00000001FF\r\n\x1a",
+       {0xFF, 0xFF, 0x02, 0xFD},
+       4,
+       ""},
+      {"a segment wraps within 64 KiB",
+       ":020000020000FC\n:02FFFF00AABB9B\n:00000001FF\n",
+       {0xBB},
+       0x10000,
+       ""},
+      {"linear addresses run on past 64 KiB; only the window is kept",
+       ":020000040000FA\n:02FFFF00AABB9B\n:00000001FF\n",
+       {0xFF},
+       0x10001,
+       ""},
+      {"S3 with a count and no termination",
+       "S30900000001A1A2A3A46B\nS5030001FB\n",
+       {0xFF, 0xA1, 0xA2, 0xA3, 0xA4},
+       5,
+       ""},
+      {"longer than its count",
+       ":0100000002FD\n:0000000000FF\n",
+       {},
+       0,
+       "Intel HEX line 2: record is longer than its count"},
+      {"a line longer than any record",
+       ":0100000002FD\n:" + std::string(600, '0') + "\n",
+       {},
+       0,
+       "Intel HEX line 2: record is longer than its count"},
+      {"an unknown S-record type",
+       "S104000002F9\nS4030000FC\n",
+       {},
+       0,
+       "S-record line 2: unknown record type S4"},
+  };
+  for (const auto& row : rows) {
+    for (const size_t piece : {size_t{1}, size_t{7}, row.text.size()}) {
+      const Decoded d = decode(row.text, piece, row.window.size());
+      EXPECT_EQ(d.problem, row.problem) << row.what;
+      EXPECT_EQ(d.size, row.size) << row.what;
+      if (row.size != 0) {
+        EXPECT_EQ(d.window, row.window) << row.what << ", pieces of " << piece;
+      }
+    }
+  }
+}
+
+// A file cut short anywhere before the end of its end record must never pass as an image.
+TEST(HexTextDecoder, TextCutShortIsRefusedWhereverItIsCut) {
+  for (const std::string& text : {
+           std::string(":0300000002000CEF\r\n:02000C00E4F519\r\n:00000001FF\r\n"),
+           std::string("S00600004844521B\nS1060000020008EF\nS1050008E4F519\nS9030000FC\n"),
+       }) {
+    const Decoded whole = decode(text);
+    ASSERT_EQ(whole.problem, "");
+    const size_t end = text.rfind(text[0] == ':' ? "FF" : "FC") + 2;
+    for (size_t cut = 1; cut <= text.size(); ++cut) {
+      const Decoded part = decode(text.substr(0, cut), 1 << 20, 16, text);
+      if (cut < end) {
+        EXPECT_NE(part.problem, "") << "cut at " << cut;
+      } else {
+        EXPECT_EQ(part, whole) << "cut at " << cut;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace opfreq

@@ -1,6 +1,7 @@
 #include "filein/hex_text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace opfreq {
@@ -18,6 +19,38 @@ constexpr std::array<uint8_t, 256> kHexValue = [] {
   }
   return table;
 }();
+
+// Two hex digits as they lie in memory, read as one native 16-bit word, to the byte they spell,
+// or to a value above any byte when either is not a digit: one lookup per byte.
+constexpr unsigned kNotDigits = 0x100;
+constexpr std::array<uint16_t, 65536> kDigitPair = [] {
+  std::array<uint16_t, 65536> table{};
+  for (size_t first = 0; first < 256; ++first) {
+    for (size_t second = 0; second < 256; ++second) {
+      const size_t word =
+          std::endian::native == std::endian::little ? second << 8 | first : first << 8 | second;
+      const bool digits = kHexValue[first] != kNotHex && kHexValue[second] != kNotHex;
+      table[word] = digits ? static_cast<uint16_t>(kHexValue[first] << 4 | kHexValue[second])
+                           : static_cast<uint16_t>(kNotDigits);
+    }
+  }
+  return table;
+}();
+
+// Decodes `pairs` pairs of digits into `bytes` and adds them to `total`; the result has
+// kNotDigits set if any character was not a digit.
+unsigned decodePairs(const uint8_t* digit, size_t pairs, uint8_t* bytes, unsigned& total) {
+  unsigned faults = 0;
+  for (const uint8_t* end = digit + 2 * pairs; digit != end; digit += 2, ++bytes) {
+    uint16_t two = 0;
+    std::memcpy(&two, digit, sizeof two);
+    const unsigned value = kDigitPair[two];
+    faults |= value;
+    total += value;
+    *bytes = static_cast<uint8_t>(value);
+  }
+  return faults;
+}
 
 std::string hex(uint64_t value, int minimumDigits) {
   constexpr char kDigits[] = "0123456789ABCDEF";
@@ -89,15 +122,92 @@ HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int6
   std::fill(window_.begin(), window_.end(), uint8_t{0xFF});
 }
 
-bool HexTextDecoder::refuse(std::string_view what) {
-  problem_ = format_ == HexFormat::IntelHex ? "Intel HEX" : "S-record";
+bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
+  const bool intel = format_ == HexFormat::IntelHex;
+  problem_ = intel ? "Intel HEX" : "S-record";
   problem_ += " line " + std::to_string(lineNumber_);
-  problem_ += what;
+  switch (fault) {
+    case Fault::NoMark:
+      problem_ += std::string(": a record starts with '") + (intel ? ':' : 'S') + "', not " +
+                  describe(static_cast<uint8_t>(first));
+      break;
+    case Fault::NotDigit:
+      problem_ += ", column " + std::to_string(first) + ": " +
+                  describe(static_cast<uint8_t>(second)) + " is not a hex digit";
+      break;
+    case Fault::Shorter:
+      problem_ += ": record is shorter than its count";
+      break;
+    case Fault::Longer:
+      problem_ += ": record is longer than its count";
+      break;
+    case Fault::Checksum:
+      problem_ += ": checksum is " + hex(first, 2) + "h, should be " + hex(second, 2) + "h";
+      break;
+    case Fault::UnknownType:
+      problem_ +=
+          ": unknown record type " +
+          (intel ? hex(first, 2)
+                 : "S" + std::string(
+                             1, first >= 0x20 && first < 0x7F ? static_cast<char>(first) : '?'));
+      break;
+    case Fault::ExtendedAddress:
+      problem_ += ": record type " + hex(first, 2) + " must hold 2 data bytes";
+      break;
+    case Fault::NoRoomForAddress:
+      problem_ += ": record is too short for its address";
+      break;
+    case Fault::RecordCount:
+      problem_ += ": the record count is " + std::to_string(first) +
+                  ", the data records before it " + std::to_string(second);
+      break;
+    case Fault::TooLarge:
+      problem_ += ": the image is larger than " + std::to_string(limit_) + " bytes (address " +
+                  hex(first, 4) + "h)";
+      break;
+  }
   return false;
+}
+
+size_t HexTextDecoder::decodeDataRecord(std::span<const uint8_t> text) {
+  constexpr size_t kHeader = 1 + 2 * 4;  // ':', count, address, type
+  if (text.size() < kHeader || text[0] != ':') return 0;
+  std::array<uint8_t, 4> header{};
+  unsigned total = 0;
+  if ((decodePairs(text.data() + 1, 4, header.data(), total) & kNotDigits) != 0) return 0;
+  const size_t count = header[0];
+  const uint32_t offset = static_cast<uint32_t>(header[1]) << 8 | header[2];
+  const uint64_t address = base_ + offset;
+  const size_t length = kHeader + 2 * count + 2;  // and the checksum
+  size_t end = length;                            // of the line
+  if (text.size() <= length + 1 || header[3] != 0x00 || count == 0 ||
+      address + count > static_cast<uint64_t>(limit_) || (segmented_ && offset + count > 0x10000) ||
+      (address < window_.size() && address + count > window_.size())) {
+    return 0;
+  }
+  if (text[end] == '\r') ++end;
+  if (text[end] != '\n') return 0;
+  // Beyond the window the bytes are only measured.
+  uint8_t* bytes = address < window_.size() ? window_.data() + address : bytes_.data();
+  uint8_t checksum = 0;
+  unsigned faults = decodePairs(text.data() + kHeader, count, bytes, total);
+  faults |= decodePairs(text.data() + kHeader + 2 * count, 1, &checksum, total);
+  // What is wrong with a line that fails here is for decodeLine to say; the window it wrote
+  // is then of no use anyway.
+  if ((faults & kNotDigits) != 0 || static_cast<uint8_t>(total) != 0) return 0;
+  imageSize_ = std::max(imageSize_, static_cast<int64_t>(address + count));
+  ++lineNumber_;
+  return end + 1;
 }
 
 bool HexTextDecoder::feed(std::span<const uint8_t> text) {
   while (!text.empty() && problem_.empty() && !ended_) {
+    if (format_ == HexFormat::IntelHex && lineLength_ == 0) {
+      if (const size_t taken = decodeDataRecord(text); taken > 0) {
+        text = text.subspan(taken);
+        continue;
+      }
+    }
     const auto* newline = static_cast<const uint8_t*>(std::memchr(text.data(), '\n', text.size()));
     const size_t length =
         newline != nullptr ? static_cast<size_t>(newline - text.data()) : text.size();
@@ -146,47 +256,33 @@ void HexTextDecoder::decodeLine(std::span<const uint8_t> line) {
 }
 
 bool HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
-  const uint8_t mark = format_ == HexFormat::IntelHex ? ':' : 'S';
-  if (line[0] != mark) {
-    return refuse(std::string(": a record starts with '") + static_cast<char>(mark) + "', not " +
-                  describe(line[0]));
-  }
-  const size_t first = format_ == HexFormat::IntelHex ? 1 : 2;  // the first hex digit
-  const std::span<const uint8_t> digits = line.subspan(std::min(line.size(), first));
+  const bool intel = format_ == HexFormat::IntelHex;
+  if (line[0] != (intel ? ':' : 'S')) return refuse(Fault::NoMark, line[0]);
+  const size_t first = intel ? 1 : 2;  // the first hex digit
+  const size_t digits = line.size() - std::min(line.size(), first);
 
   // Every pair that fits is decoded at once; whether all were digits is checked after.
-  const size_t pairs = std::min(digits.size() / 2, bytes_.size());
-  unsigned seen = 0;
-  for (size_t i = 0; i < pairs; ++i) {
-    const uint8_t high = kHexValue[digits[2 * i]];
-    const uint8_t low = kHexValue[digits[2 * i + 1]];
-    seen |= high | low;
-    bytes_[i] = static_cast<uint8_t>(high << 4 | low);
-  }
-  if (seen == kNotHex || digits.size() > 2 * pairs) {
-    for (size_t i = 0; i < digits.size(); ++i) {
-      if (kHexValue[digits[i]] == kNotHex) {
-        return refuse(", column " + std::to_string(first + i + 1) + ": " + describe(digits[i]) +
-                      " is not a hex digit");
-      }
+  const size_t pairs = std::min(digits / 2, bytes_.size());
+  unsigned total = 0;
+  const unsigned faults = decodePairs(line.data() + first, pairs, bytes_.data(), total);
+  if ((faults & kNotDigits) != 0 || digits > 2 * pairs) {
+    for (size_t i = first; i < line.size(); ++i) {
+      if (kHexValue[line[i]] == kNotHex) return refuse(Fault::NotDigit, i + 1, line[i]);
     }
   }
 
   // Intel HEX: count, address (2), type, data, checksum. S-record: count, then as many bytes.
-  const size_t needed = digits.size() < 2                ? 0
-                        : format_ == HexFormat::IntelHex ? 5u + bytes_[0]
-                                                         : 1u + bytes_[0];
-  if (needed == 0 || digits.size() < 2 * needed)
-    return refuse(": record is shorter than its count");
-  if (digits.size() > 2 * needed) return refuse(": record is longer than its count");
-  const std::span<const uint8_t> record = std::span(bytes_).first(needed);
-  const uint8_t total = sum(record.first(needed - 1));
-  const auto expected = static_cast<uint8_t>(format_ == HexFormat::IntelHex ? 0u - total : ~total);
-  if (record.back() != expected) {
-    return refuse(": checksum is " + hex(record.back(), 2) + "h, should be " + hex(expected, 2) +
-                  "h");
+  const size_t needed = digits < 2 ? 0 : bytes_[0] + (intel ? 5u : 1u);
+  if (needed == 0 || digits < 2 * needed) return refuse(Fault::Shorter);
+  if (digits > 2 * needed) return refuse(Fault::Longer);
+  // All bytes add up to 0 in Intel HEX; to FFh in an S-record.
+  if (static_cast<uint8_t>(total) != (intel ? 0 : 0xFF)) {
+    const unsigned rest = total - bytes_[needed - 1];
+    return refuse(Fault::Checksum, bytes_[needed - 1],
+                  static_cast<uint8_t>(intel ? 0u - rest : ~rest));
   }
-  return format_ == HexFormat::IntelHex ? decodeIntelHex(record) : decodeSRecord(line[1], record);
+  const std::span<const uint8_t> record = std::span(bytes_).first(needed);
+  return intel ? decodeIntelHex(record) : decodeSRecord(line[1], record);
 }
 
 bool HexTextDecoder::decodeIntelHex(std::span<const uint8_t> record) {
@@ -205,9 +301,7 @@ bool HexTextDecoder::decodeIntelHex(std::span<const uint8_t> record) {
       return true;
     case 0x02:
     case 0x04:
-      if (data.size() != 2) {
-        return refuse(": record type " + hex(record[3], 2) + " must hold 2 data bytes");
-      }
+      if (data.size() != 2) return refuse(Fault::ExtendedAddress, record[3]);
       segmented_ = record[3] == 0x02;
       base_ = (static_cast<uint64_t>(data[0]) << 8 | data[1]) << (segmented_ ? 4 : 16);
       return true;
@@ -215,7 +309,7 @@ bool HexTextDecoder::decodeIntelHex(std::span<const uint8_t> record) {
     case 0x05:
       return true;  // a start address: nothing to load
     default:
-      return refuse(": unknown record type " + hex(record[3], 2));
+      return refuse(Fault::UnknownType, record[3]);
   }
 }
 
@@ -226,19 +320,15 @@ bool HexTextDecoder::decodeSRecord(uint8_t type, std::span<const uint8_t> record
     return true;
   }
   // Data S1 to S3 and counts S5 and S6 carry an address field of 2 to 4 bytes.
-  const size_t addressLength = type == '5' ? 2 : type == '6' ? 3 : type - '0' + 1u;
   if ((type < '1' || type > '3') && type != '5' && type != '6') {
-    return refuse(std::string(": unknown record type S") +
-                  static_cast<char>(type >= 0x20 && type < 0x7F ? type : '?'));
+    return refuse(Fault::UnknownType, type);
   }
-  if (record.size() < addressLength + 2) return refuse(": record is too short for its address");
+  const size_t addressLength = type == '5' ? 2 : type == '6' ? 3 : type - '0' + 1u;
+  if (record.size() < addressLength + 2) return refuse(Fault::NoRoomForAddress);
   uint64_t address = 0;
   for (size_t i = 1; i <= addressLength; ++i) address = address << 8 | record[i];
   if (type == '5' || type == '6') {
-    if (address != dataRecords_) {
-      return refuse(": the record count is " + std::to_string(address) +
-                    ", the data records before it " + std::to_string(dataRecords_));
-    }
+    if (address != dataRecords_) return refuse(Fault::RecordCount, address, dataRecords_);
     dataRecords_ = 0;
     countedToEnd_ = true;
     return true;
@@ -251,14 +341,11 @@ bool HexTextDecoder::decodeSRecord(uint8_t type, std::span<const uint8_t> record
 bool HexTextDecoder::store(uint64_t address, std::span<const uint8_t> bytes) {
   if (bytes.empty()) return true;
   const uint64_t end = address + bytes.size();
-  if (end > static_cast<uint64_t>(limit_)) {
-    return refuse(": the image is larger than " + std::to_string(limit_) + " bytes (address " +
-                  hex(end - 1, 4) + "h)");
-  }
+  if (end > static_cast<uint64_t>(limit_)) return refuse(Fault::TooLarge, end - 1);
   imageSize_ = std::max(imageSize_, static_cast<int64_t>(end));
   if (address < window_.size()) {
     const size_t kept = std::min(bytes.size(), window_.size() - static_cast<size_t>(address));
-    std::copy_n(bytes.begin(), kept, window_.begin() + static_cast<std::ptrdiff_t>(address));
+    std::memcpy(window_.data() + address, bytes.data(), kept);
   }
   return true;
 }

@@ -10,7 +10,7 @@
 //   load.
 // - Text arrives in pieces of any size, split anywhere, and is decoded as it comes: nothing
 //   grows with its length. Only the image's first window.size() bytes are kept; the rest of the
-//   image is only measured.
+//   image is only measured. Once the text is refused, the window holds nothing of use.
 // - Intel HEX: data (00), end of file (01), extended segment (02) and linear (04) addresses;
 //   start addresses (03, 05) are ignored. S-records: data S1, S2, S3 (16-, 24- and 32-bit
 //   addresses), termination S7, S8, S9; the header S0 is ignored. Digits may be in either
@@ -56,15 +56,33 @@ class HexTextDecoder {
   const std::string& problem() const { return problem_; }
 
  private:
-  // The longest line a record can have: "S", its type, 256 bytes in hex, CR.
-  static constexpr size_t kLongestLine = 2 + 2 * 256 + 1;
+  // The longest line a record can have: ':' and 260 bytes in hex, then CR (an S-record has at
+  // most "S", its type and 256 bytes).
+  static constexpr size_t kLongestLine = 1 + 2 * 260 + 1;
 
+  // The line nearly every Intel HEX text is made of, a whole data record in this piece that
+  // lands in the window, decoded at once: the bytes taken, line end included, or 0 to leave the
+  // line to decodeLine.
+  size_t decodeDataRecord(std::span<const uint8_t> text);
   void decodeLine(std::span<const uint8_t> line);
   bool decodeRecord(std::span<const uint8_t> line);
   bool decodeIntelHex(std::span<const uint8_t> record);
   bool decodeSRecord(uint8_t type, std::span<const uint8_t> record);
   bool store(uint64_t address, std::span<const uint8_t> bytes);
-  bool refuse(std::string_view what);
+  enum class Fault {
+    NoMark,
+    NotDigit,
+    Shorter,
+    Longer,
+    Checksum,
+    UnknownType,
+    ExtendedAddress,
+    NoRoomForAddress,
+    RecordCount,
+    TooLarge
+  };
+  // Words the fault, with the line being read; `first` and `second` are its particulars.
+  bool refuse(Fault fault, uint64_t first = 0, uint64_t second = 0);
 
   HexFormat format_;
   std::span<uint8_t> window_;

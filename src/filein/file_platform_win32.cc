@@ -41,7 +41,13 @@ OpenedStream openForReading(std::string_view name) {
     result.error = EISDIR;
     return result;
   }
-  return examine(std::fopen(path.c_str(), "rb"));
+  OpenedStream opened = examine(std::fopen(path.c_str(), "rb"));
+  // A pattern that the start-up found no file for is left as it was typed, and Windows calls
+  // such a name invalid: say what the user needs to hear.
+  if (opened.error == EINVAL && path.find_first_of("*?") != std::string::npos) {
+    opened.error = ENOENT;
+  }
+  return opened;
 }
 
 OpenedStream openStandardInput() {

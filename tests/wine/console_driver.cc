@@ -1,7 +1,8 @@
 // console_driver.exe RESULT_FILE -- COMMAND...
-//   Starts COMMAND in this console. Once it has ended or shows "--- press any key to end ---",
-//   records whether it still runs 300 ms later, presses the A key (as console key records), and
-//   writes to RESULT_FILE "alive yes|no", "exit N" and the console's screen, a row a line.
+//   Starts COMMAND in this console, set to code page 437 as on an English Windows. Once it has
+//   ended or shows "--- press any key to end ---", records whether it still runs 300 ms later,
+//   presses the A key (as console key records), and writes to RESULT_FILE "alive yes|no",
+//   "exit N" and the console's screen, a row a line, its characters in UTF-8.
 // console_driver.exe RESULT_FILE --handler-check
 //   Calls the key wait's console control handler as the system would, from another thread
 //   while a wait runs, and writes what each event did.
@@ -31,10 +32,15 @@ bool screenShows(HANDLE output, std::string* all, const char* text) {
   GetConsoleScreenBufferInfo(output, &info);
   std::string rows;
   for (SHORT y = 0; y < info.dwSize.Y; ++y) {
-    std::string row(static_cast<size_t>(info.dwSize.X), ' ');
+    std::wstring row(static_cast<size_t>(info.dwSize.X), L' ');
     DWORD read = 0;
-    ReadConsoleOutputCharacterA(output, row.data(), info.dwSize.X, COORD{0, y}, &read);
-    rows += row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
+    ReadConsoleOutputCharacterW(output, row.data(), info.dwSize.X, COORD{0, y}, &read);
+    row.resize(row.find_last_not_of(L' ') + 1);
+    std::string utf8(4 * row.size(), '\0');
+    utf8.resize(static_cast<size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, row.data(), static_cast<int>(row.size()), utf8.data(),
+                            static_cast<int>(utf8.size()), nullptr, nullptr)));
+    rows += utf8 + "\n";
   }
   if (all != nullptr) *all = rows;
   return rows.find(text) != std::string::npos;
@@ -82,6 +88,7 @@ int main(int argc, char** argv) {
   const HANDLE output =
       CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
+  SetConsoleOutputCP(437);
   std::string command;
   for (int i = 3; i < argc; ++i) command += std::string(i > 3 ? " \"" : "\"") + argv[i] + "\"";
   STARTUPINFOA startup{};

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows build under Wine: byte-exact output through pipes, and in a tmux pane the report
-# drawn on the console, a key press ending the wait, and the console control handler.
+# The Windows build under Wine: byte-exact output through pipes, options, wildcards, a reader
+# that went away, and in a tmux pane the report drawn on the console, the usage text in Cyrillic
+# on a console of code page 437, a key press ending the wait, and the console control handler.
 #
 # Usage: tests/wine/wine_test.sh [build folder]   (default: build-wine)
 # Needs g++-mingw-w64-x86-64-posix, wine, wine64 and tmux.
@@ -35,7 +36,25 @@ for locale in C ru_RU.UTF-8; do
 done
 
 check "--help writes the usage text at once, in code page 866" \
-  "wine '$opfreq' --help 2>/dev/null | cmp -s - <(head -n 18 '$samples/usage.expected')"
+  "wine '$opfreq' --help 2>/dev/null | sed -n 1,18p | cmp -s - <(head -n 18 '$samples/usage.expected')"
+check "/? is --help" "cmp -s <(wine '$opfreq' '/?' 2>/dev/null) <(wine '$opfreq' --help 2>/dev/null)"
+
+# Wildcards as cmd passes them, unexpanded: the start-up expands them.
+mkdir -p "$work/one" "$work/two" && cp "$samples/demo.bin" "$work/one/" &&
+  cp "$samples/demo.bin" "$work/two/a.bin" && cp "$samples/demo.bin" "$work/two/b.bin"
+check "*.bin matching one file analyses it" \
+  "(cd '$work/one' && wine '$opfreq' '*.bin' 2>/dev/null) | cmp -s - '$samples/demo.expected'"
+check "*.bin matching two files says why they are not analysed" \
+  "(cd '$work/two' && ! wine '$opfreq' '*.bin' 2>&1 >/dev/null) | grep -q 'joined into one file name'"
+check "a pattern that matches nothing is a missing file" \
+  "[ \"\$(cd '$work/one' && wine '$opfreq' '*.hex' 2>&1 | tr -d '\r')\" = 'opfreq: *.hex: No such file or directory' ]"
+# A reader that has gone away: a FIFO held open for reading only until opfreq has it.
+mkfifo "$work/gone.fifo"
+exec 3<>"$work/gone.fifo" 4>"$work/gone.fifo" 3<&-
+wine "$opfreq" "$samples/demo.bin" >&4 2>"$work/gone.err"
+gone=$?
+exec 4>&-
+check "a reader that went away: status 1, no message" "[ $gone = 1 ] && [ ! -s '$work/gone.err' ]"
 
 # Runs the driver with its arguments in a fresh 80 x 30 tmux pane; $1 is its result file.
 in_console() {
@@ -54,6 +73,8 @@ check "the report is drawn on the console a line a row" \
 in_console "$work/usage" -- "'$opfreq'"
 check "the usage path waits on the console until a key is pressed" \
   "grep -q '^alive yes$' '$work/usage' && grep -q '^exit 0$' '$work/usage'"
+check "a console of code page 437 shows the Russian lines in Cyrillic" \
+  "diff <(sed -n '/^screen$/,\$p' '$work/usage' | sed -n 2,19p) <(head -n 18 '$samples/usage.expected' | iconv -f CP866 | tr -d '\r')"
 in_console "$work/handler" --handler-check
 check "closing, logging off and shutting down end the wait before the handler returns" \
   "[ \"\$(head -n 3 '$work/handler' | sed 's/^[0-9]* //' | sort -u)\" = 'handled, key 255 107, in time' ]"

@@ -145,11 +145,13 @@ bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
       problem_ += ": checksum is " + hex(first, 2) + "h, should be " + hex(second, 2) + "h";
       break;
     case Fault::UnknownType:
-      problem_ +=
-          ": unknown record type " +
-          (intel ? hex(first, 2)
-                 : "S" + std::string(
-                             1, first >= 0x20 && first < 0x7F ? static_cast<char>(first) : '?'));
+      problem_ += ": unknown record type ";
+      if (intel) {
+        problem_ += hex(first, 2);
+      } else {
+        problem_ += 'S';
+        problem_ += first >= 0x20 && first < 0x7F ? static_cast<char>(first) : '?';
+      }
       break;
     case Fault::ExtendedAddress:
       problem_ += ": record type " + hex(first, 2) + " must hold 2 data bytes";

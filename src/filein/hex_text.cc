@@ -12,10 +12,10 @@ constexpr uint8_t kNotHex = 0xFF;
 constexpr std::array<uint8_t, 256> kHexValue = [] {
   std::array<uint8_t, 256> table{};
   table.fill(kNotHex);
-  for (int i = 0; i < 10; ++i) table[static_cast<size_t>('0' + i)] = static_cast<uint8_t>(i);
-  for (int i = 0; i < 6; ++i) {
-    table[static_cast<size_t>('A' + i)] = static_cast<uint8_t>(10 + i);
-    table[static_cast<size_t>('a' + i)] = static_cast<uint8_t>(10 + i);
+  for (uint8_t i = 0; i < 10; ++i) table[size_t{'0'} + i] = i;
+  for (uint8_t i = 0; i < 6; ++i) {
+    table[size_t{'A'} + i] = static_cast<uint8_t>(10 + i);
+    table[size_t{'a'} + i] = static_cast<uint8_t>(10 + i);
   }
   return table;
 }();
@@ -259,7 +259,8 @@ void HexTextDecoder::decodeLine(std::span<const uint8_t> line) {
 
 bool HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
   const bool intel = format_ == HexFormat::IntelHex;
-  if (line[0] != (intel ? ':' : 'S')) return refuse(Fault::NoMark, line[0]);
+  const uint8_t mark = intel ? ':' : 'S';
+  if (line[0] != mark) return refuse(Fault::NoMark, line[0]);
   const size_t first = intel ? 1 : 2;  // the first hex digit
   const size_t digits = line.size() - std::min(line.size(), first);
 

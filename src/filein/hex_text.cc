@@ -68,24 +68,6 @@ std::string describe(uint8_t c) {
   return "byte " + hex(c, 2) + "h";
 }
 
-uint8_t sum(std::span<const uint8_t> bytes) {
-  unsigned total = 0;
-  for (const uint8_t b : bytes) total += b;
-  return static_cast<uint8_t>(total);
-}
-
-// The bytes that `digits` spells as hex pairs, into `bytes`; false if it is anything else.
-bool hexBytes(std::span<const uint8_t> digits, std::span<uint8_t> bytes) {
-  if (digits.size() != 2 * bytes.size()) return false;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const uint8_t high = kHexValue[digits[2 * i]];
-    const uint8_t low = kHexValue[digits[2 * i + 1]];
-    if (high == kNotHex || low == kNotHex) return false;
-    bytes[i] = static_cast<uint8_t>(high << 4 | low);
-  }
-  return true;
-}
-
 }  // namespace
 
 HexFormat recogniseHexText(std::span<const uint8_t> head) {
@@ -96,25 +78,26 @@ HexFormat recogniseHexText(std::span<const uint8_t> head) {
   std::span<const uint8_t> line(head.begin(), std::find(head.begin(), head.end(), '\n'));
   if (!line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
   if (line.size() < 2) return HexFormat::None;
+  const bool intel = line[0] == ':';
+  if (!intel && (line[0] != 'S' || line[1] < '0' || line[1] > '9')) return HexFormat::None;
+  const std::span<const uint8_t> digits = line.subspan(intel ? 1 : 2);
   std::array<uint8_t, 260> record{};
-  // ":" count, address (2), type (00 to 05), data, checksum: all bytes add up to 0.
-  if (line[0] == ':' && line.size() % 2 == 1) {
-    const auto bytes = std::span(record).first(std::min(record.size(), line.size() / 2));
-    if (hexBytes(line.subspan(1), bytes) && bytes.size() >= 5 && bytes.size() == 5u + bytes[0] &&
-        bytes[3] <= 5 && sum(bytes) == 0) {
-      return HexFormat::IntelHex;
-    }
+  const size_t count = digits.size() / 2;
+  unsigned total = 0;
+  if (digits.size() % 2 != 0 || count > record.size() ||
+      (decodePairs(digits.data(), count, record.data(), total) & kNotDigits) != 0) {
+    return HexFormat::None;
   }
-  // "S", type digit, count of the bytes that follow (address, data, checksum): all bytes but
-  // the checksum add up to its complement.
-  if (line[0] == 'S' && line[1] >= '0' && line[1] <= '9' && line.size() % 2 == 0) {
-    const auto bytes = std::span(record).first(std::min(record.size(), line.size() / 2 - 1));
-    if (hexBytes(line.subspan(2), bytes) && bytes.size() >= 4 && bytes.size() == 1u + bytes[0] &&
-        sum(bytes) == 0xFF) {
-      return HexFormat::SRecord;
-    }
+  // Intel HEX: count, address (2), type (00 to 05), data, checksum, all adding up to 0.
+  if (intel) {
+    return count >= 5 && count == 5u + record[0] && record[3] <= 5 && (total & 0xFF) == 0
+               ? HexFormat::IntelHex
+               : HexFormat::None;
   }
-  return HexFormat::None;
+  // S-record: type digit, count of the bytes that follow (address, data, checksum), all adding
+  // up to FFh.
+  return count >= 4 && count == 1u + record[0] && (total & 0xFF) == 0xFF ? HexFormat::SRecord
+                                                                         : HexFormat::None;
 }
 
 HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit)

@@ -68,8 +68,9 @@ InputImage readImage(BinaryFile& files, int32_t number, std::span<uint8_t> windo
   const size_t asked = std::min(kPiece, window.size());
   const size_t read = files.readAvailable(number, window.first(asked));
   const HexFormat format = recogniseHexText(window.first(read));
-  if (format == HexFormat::None)
+  if (format == HexFormat::None) {
     return readBinary(files, number, window, read, read == asked, limit);
+  }
   std::array<uint8_t, kPiece> piece;
   std::copy_n(window.begin(), read, piece.begin());
   return readText(files, number, format, window, piece, read, read == asked, limit);

@@ -18,6 +18,9 @@ for image in "$SAMPLES"/*.bin; do
     expect "objcopy -O $format of $name" 0 "" report.exp opfreq "$name.$format"
   done
 done
+# Standard input is read as it streams in, in many pieces.
+renamed banked256_portlatch - report.exp
+expect "HEX through a pipe" 0 "" report.exp opfreq - < <(cat banked256_portlatch.ihex)
 # srec_cat's records over 64 KiB: linear and segment addresses; S1 and S2 with a count and no
 # termination; S3 throughout.
 for options in -intel "-intel -address-length=3" -motorola "-motorola -address-length=4"; do

@@ -2,7 +2,7 @@
 //   Starts COMMAND in this console, set to code page 437 as on an English Windows. Once it has
 //   ended or shows "--- press any key to end ---", records whether it still runs 300 ms later,
 //   presses the A key (as console key records), and writes to RESULT_FILE "alive yes|no",
-//   "exit N" and the console's screen, a row a line, its characters in UTF-8.
+//   "exit N", "codepage N" and the console's screen, a row a line, its characters in UTF-8.
 // console_driver.exe RESULT_FILE --handler-check
 //   Calls the key wait's console control handler as the system would, from another thread
 //   while a wait runs, and writes what each event did.
@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
   std::string screen;
   screenShows(output, &screen, "");
   writeResult(argv[1], std::string("alive ") + (alive ? "yes" : "no") + "\nexit " +
-                           std::to_string(code) + "\nscreen\n" + screen);
+                           std::to_string(code) + "\ncodepage " +
+                           std::to_string(GetConsoleOutputCP()) + "\nscreen\n" + screen);
   return 0;
 }

@@ -48,9 +48,12 @@ void writeUsageText(OutputStream& out) {
 }  // namespace
 
 void writeHelp(OutputStream& out, bool utf8) {
-  if (!utf8) writeUsageText(out);
-  for (std::string_view line : utf8 ? UsageText : decltype(UsageText){}) {
-    out.writeText(line == kEncodingLine ? "Next text is Russian UTF-8" : line, true);
+  if (utf8) {
+    for (std::string_view line : UsageText) {
+      out.writeText(line == kEncodingLine ? "Next text is Russian UTF-8" : line, true);
+    }
+  } else {
+    writeUsageText(out);
   }
   for (std::string_view line : kOptions) out.writeText(line, true);
 }

@@ -35,8 +35,9 @@ for locale in C ru_RU.UTF-8; do
     "LANG=$locale LC_ALL=$locale wine '$opfreq' </dev/null 2>/dev/null | cmp -s - '$samples/usage.expected'"
 done
 
-check "--help writes the usage text at once, in code page 866" \
-  "wine '$opfreq' --help 2>/dev/null | sed -n 1,18p | cmp -s - <(head -n 18 '$samples/usage.expected')"
+check "--help writes the usage text at once, in code page 866, then the options" \
+  "wine '$opfreq' --help 2>/dev/null >'$work/help' && cmp -s <(sed -n 1,18p '$work/help') <(head -n 18 '$samples/usage.expected') &&
+   [ \"\$(sed -n 19,20p '$work/help' | tr -d '\r')\" = \$'\\nOptions:' ]"
 check "/? is --help" "cmp -s <(wine '$opfreq' '/?' 2>/dev/null) <(wine '$opfreq' --help 2>/dev/null)"
 
 # Wildcards as cmd passes them, unexpanded: the start-up expands them.

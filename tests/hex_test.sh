@@ -50,6 +50,11 @@ expect "code at 2000h" 0 "" report.exp opfreq at2000.hex
 printf '\022\064\000\022\064' >twice.bin
 reportAs twice.bin twice.hex >report.exp
 expect "an address written twice" 0 "" report.exp opfreq twice.hex
+# Whatever follows the end record is ignored, even without end.
+printf '\002\000\000' >short.bin
+reportAs short.bin - >report.exp
+expect "an endless input after the end record" 0 "" report.exp \
+  timeout 10 env --default-signal=PIPE "${OPFREQ[@]}" - < <(printf ':03000000020000FB\n:00000001FF\n' && cat /dev/zero)
 
 while IFS='|' read -r what text message; do
   printf "$text" >bad.txt

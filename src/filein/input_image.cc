@@ -47,11 +47,17 @@ InputImage readText(BinaryFile& files, int32_t number, HexFormat format, std::sp
                     std::span<uint8_t> piece, size_t read, bool more, int64_t limit) {
   HexTextDecoder decoder(format, window, limit);
   bool wanted = decoder.feed(piece.first(read));
-  while (more && decoder.problem().empty()) {
+  // What follows the end record is read all the same, so that a pipe's writer can finish, but
+  // no more of it than an image may have: an endless one is not waited for.
+  int64_t ignored = 0;
+  while (more && decoder.problem().empty() && ignored <= limit) {
     read = files.readAvailable(number, piece);
     more = read == piece.size();
-    // What follows the end record is read all the same, so that a pipe's writer can finish.
-    if (wanted) wanted = decoder.feed(piece.first(read));
+    if (wanted) {
+      wanted = decoder.feed(piece.first(read));
+    } else {
+      ignored += static_cast<int64_t>(read);
+    }
   }
   if (files.readError(number) != 0 || !decoder.finish()) {
     return refused(files, number, decoder.problem());

@@ -71,10 +71,9 @@ std::string describe(uint8_t c) {
 }  // namespace
 
 HexFormat recogniseHexText(std::span<const uint8_t> head) {
-  // ':' and 260 bytes in hex, CR LF: looking no further keeps a large image without a line
+  // Looking no further than the longest record and its LF keeps a large image without a line
   // feed from costing a full scan.
-  constexpr size_t kLongestLine = 1 + 2 * 260 + 2;
-  head = head.first(std::min(head.size(), kLongestLine + 1));
+  head = head.first(std::min(head.size(), HexTextDecoder::kLongestLine + 1));
   std::span<const uint8_t> line(head.begin(), std::find(head.begin(), head.end(), '\n'));
   if (!line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
   if (line.size() < 2) return HexFormat::None;
@@ -105,9 +104,13 @@ HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int6
   std::fill(window_.begin(), window_.end(), uint8_t{0xFF});
 }
 
+const char* HexTextDecoder::formatName() const {
+  return format_ == HexFormat::IntelHex ? "Intel HEX" : "S-record";
+}
+
 bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
   const bool intel = format_ == HexFormat::IntelHex;
-  problem_ = intel ? "Intel HEX" : "S-record";
+  problem_ = formatName();
   problem_ += " line " + std::to_string(lineNumber_);
   switch (fault) {
     case Fault::NoMark:
@@ -220,7 +223,7 @@ bool HexTextDecoder::finish() {
     if (!ended_) ++lineNumber_;
   }
   if (!problem_.empty()) return false;
-  const std::string format = format_ == HexFormat::IntelHex ? "Intel HEX" : "S-record";
+  const std::string format = formatName();
   if (!ended_ && !countedToEnd_) {
     problem_ = format + " text ends at line " + std::to_string(lineNumber_ - 1) +
                (format_ == HexFormat::IntelHex

@@ -41,6 +41,10 @@ HexFormat recogniseHexText(std::span<const uint8_t> head);
 
 class HexTextDecoder {
  public:
+  // The longest line a record can have: ':' and 260 bytes in hex, then CR (an S-record has at
+  // most "S", its type and 256 bytes).
+  static constexpr size_t kLongestLine = 1 + 2 * 260 + 1;
+
   // The image's first window.size() bytes go to `window`; an image of more than `limit` bytes
   // is refused.
   HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit);
@@ -56,10 +60,6 @@ class HexTextDecoder {
   const std::string& problem() const { return problem_; }
 
  private:
-  // The longest line a record can have: ':' and 260 bytes in hex, then CR (an S-record has at
-  // most "S", its type and 256 bytes).
-  static constexpr size_t kLongestLine = 1 + 2 * 260 + 1;
-
   // The line nearly every Intel HEX text is made of, a whole data record in this piece that
   // lands in the window, decoded at once: the bytes taken, line end included, or 0 to leave the
   // line to decodeLine.
@@ -69,6 +69,7 @@ class HexTextDecoder {
   bool decodeIntelHex(std::span<const uint8_t> record);
   bool decodeSRecord(uint8_t type, std::span<const uint8_t> record);
   bool store(uint64_t address, std::span<const uint8_t> bytes);
+  const char* formatName() const;
   enum class Fault {
     NoMark,
     NotDigit,

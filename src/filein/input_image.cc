@@ -21,7 +21,6 @@ InputImage refused(const BinaryFile& files, int32_t number, std::string problem)
 InputImage readBinary(BinaryFile& files, int32_t number, std::span<uint8_t> window, size_t read,
                       bool more, int64_t limit) {
   if (more) read += files.readAvailable(number, window.subspan(read));
-  std::fill(window.begin() + static_cast<std::ptrdiff_t>(read), window.end(), uint8_t{0});
   auto size = static_cast<int64_t>(read);
   if (more && read == window.size()) {
     size = files.fileLength(number);
@@ -62,9 +61,6 @@ InputImage readText(BinaryFile& files, int32_t number, HexFormat format, std::sp
   if (files.readError(number) != 0 || !decoder.finish()) {
     return refused(files, number, decoder.problem());
   }
-  const auto end =
-      static_cast<size_t>(std::min(decoder.imageSize(), static_cast<int64_t>(window.size())));
-  std::fill(window.begin() + static_cast<std::ptrdiff_t>(end), window.end(), uint8_t{0});
   return {decoder.imageSize(), ""};
 }
 
@@ -74,12 +70,18 @@ InputImage readImage(BinaryFile& files, int32_t number, std::span<uint8_t> windo
   const size_t asked = std::min(kPiece, window.size());
   const size_t read = files.readAvailable(number, window.first(asked));
   const HexFormat format = recogniseHexText(window.first(read));
+  InputImage image;
   if (format == HexFormat::None) {
-    return readBinary(files, number, window, read, read == asked, limit);
+    image = readBinary(files, number, window, read, read == asked, limit);
+  } else {
+    std::array<uint8_t, kPiece> piece;
+    std::copy_n(window.begin(), read, piece.begin());
+    image = readText(files, number, format, window, piece, read, read == asked, limit);
   }
-  std::array<uint8_t, kPiece> piece;
-  std::copy_n(window.begin(), read, piece.begin());
-  return readText(files, number, format, window, piece, read, read == asked, limit);
+  // Past the image's end the window reads as zeros, as a read past the end of a file gives.
+  const auto end = static_cast<size_t>(std::min(image.size, static_cast<int64_t>(window.size())));
+  std::fill(window.begin() + static_cast<std::ptrdiff_t>(end), window.end(), uint8_t{0});
+  return image;
 }
 
 }  // namespace opfreq

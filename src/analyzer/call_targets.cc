@@ -7,17 +7,23 @@ namespace opfreq {
 
 namespace {
 
-// Both tables in one block: large enough that the allocator takes it from the system as fresh
+constexpr size_t kTables = 4;
+
+// The tables in one block: large enough that the allocator takes it from the system as fresh
 // zeroed pages instead of clearing reused memory.
 uint16_t* allocateTables() {
-  void* block = std::calloc(size_t{2} * 65536, sizeof(uint16_t));
+  void* block = std::calloc(kTables * 65536, sizeof(uint16_t));
   if (block == nullptr) throw std::bad_alloc();
   return static_cast<uint16_t*>(block);
 }
 
 }  // namespace
 
-CallTable::CallTable() : counts_(allocateTables()), hot_(counts_.get() + 65536) {}
+CallTable::CallTable()
+    : counts_(allocateTables()),
+      hot_(counts_.get() + 65536),
+      called_(hot_ + 65536),
+      acalls_(called_ + 65536) {}
 
 std::vector<CallSite> CallTable::hotSites() const {
   std::vector<uint16_t> addresses(hot_, hot_ + hotCount_);
@@ -26,6 +32,19 @@ std::vector<CallSite> CallTable::hotSites() const {
   result.reserve(addresses.size());
   for (uint16_t address : addresses) result.push_back({address, counts_[address]});
   return result;
+}
+
+std::vector<CallTarget> CallTable::byCount() const {
+  std::vector<CallTarget> targets;
+  targets.reserve(static_cast<size_t>(calledCount_));
+  for (const uint16_t address : std::span(called_, static_cast<size_t>(calledCount_))) {
+    const uint16_t acall = acalls_[address];
+    targets.push_back({address, static_cast<uint16_t>(counts_[address] - acall), acall});
+  }
+  std::sort(targets.begin(), targets.end(), [](const CallTarget& a, const CallTarget& b) {
+    return a.count() != b.count() ? a.count() > b.count() : a.address < b.address;
+  });
+  return targets;
 }
 
 int32_t countSubroutines(const CallTable& calls) { return calls.distinctCount(); }

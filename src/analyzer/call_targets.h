@@ -27,23 +27,42 @@ struct CallSite {
   friend bool operator==(const CallSite&, const CallSite&) = default;
 };
 
+// One called address with its calls by form.
+struct CallTarget {
+  uint16_t address;
+  uint16_t lcall;
+  uint16_t acall;
+  int32_t count() const { return int32_t{lcall} + acall; }
+};
+
 // The 65536 per-address counters, plus the addresses as they reach kHotMinimum calls, so that
-// the hot-call search never has to walk all 65536 counters.
+// the hot-call search never has to walk all 65536 counters, and as they are first called, so
+// that listing every target does not either.
+//
+// A counter cannot wrap: a sweep covers at most 65536 offsets and counts at most one instruction
+// at each, an LCALL's three bytes fit at 65534 of them at most, and the ACALLs that reach one
+// address all lie in one 2 KiB page.
 class CallTable {
  public:
   CallTable();
   void count(uint16_t target) {
     const uint16_t before = counts_[target]++;
     if (before == 0) {
-      ++calledCount_;
+      called_[static_cast<size_t>(calledCount_++)] = target;
     } else if (before == kHotMinimum - 1) {
       hot_[static_cast<size_t>(hotCount_++)] = target;
     }
+  }
+  void countAcall(uint16_t target) {
+    ++acalls_[target];
+    count(target);
   }
   uint16_t countOf(uint16_t address) const { return counts_[address]; }
   int32_t distinctCount() const { return calledCount_; }
   // Every address called at least kHotMinimum times, with its count, in ascending address order.
   std::vector<CallSite> hotSites() const;
+  // Every address called at all: by count, most first, then by address.
+  std::vector<CallTarget> byCount() const;
 
  private:
   struct Free {
@@ -52,7 +71,10 @@ class CallTable {
   // From calloc: the zeroed pages come from the system untouched, so a run pays only for the
   // counters it uses instead of clearing all 65536.
   std::unique_ptr<uint16_t[], Free> counts_;
-  uint16_t* hot_;  // in the same block; the first hotCount_ entries are set
+  // In the same block: the first hotCount_ and calledCount_ entries are set.
+  uint16_t* hot_;
+  uint16_t* called_;
+  uint16_t* acalls_;  // the ACALLs among counts_
   int32_t calledCount_ = 0;
   int32_t hotCount_ = 0;
 };

@@ -51,22 +51,21 @@ size_t runLength(const uint8_t* image, size_t pos, size_t last) {
 }  // namespace
 
 void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
-  static constexpr std::array<size_t, 256> kAdvance = makeAdvance();
-
   if (image[0] != kLjmp) out.writeText("Warning: possibly not 8051 binary code", true);
   run.lastOffset = run.fileSize - 1;
   if (run.lastOffset > kSweepLimit - 1) {
     run.lastOffset = kSweepLimit - 1;
     out.writeText("Warning:only first 64KB are testing", true);
   }
+  // The image is loaded at 0000h: an offset is its own code address.
+  sweepSpan(image.data(), 0, static_cast<size_t>(run.lastOffset), 0, run);
+}
 
-  // pos is the offset of the next instruction and also its code address: the image is
-  // loaded at 0000h.
-  const uint8_t* const bytes = image.data();
-  const auto last = static_cast<size_t>(run.lastOffset);
+size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias, RunState& run) {
+  static constexpr std::array<size_t, 256> kAdvance = makeAdvance();
   int32_t* const counts = run.opcodeCount.data();
   int32_t acalls = 0;
-  size_t pos = 0;
+  size_t pos = first;  // the offset of the next instruction
   for (;;) {
     const uint8_t plain = bytes[pos];
     ++counts[plain];
@@ -86,7 +85,8 @@ void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
       ++acalls;
       const uint32_t lo = bytes[pos + 1];
       pos += 2;
-      run.calls.count(static_cast<uint16_t>((pos & 0xF800) + (size_t{op} >> 5) * 256 + lo));
+      const size_t next = pos + bias;
+      run.calls.countAcall(static_cast<uint16_t>((next & 0xF800) + (size_t{op} >> 5) * 256 + lo));
     } else {
       const size_t length = runLength(bytes, pos, last);
       counts[op] += static_cast<int32_t>(length) - 1;
@@ -94,7 +94,8 @@ void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
     }
     if (pos > last) break;
   }
-  run.acallCount = acalls;
+  run.acallCount += acalls;
+  return pos;
 }
 
 }  // namespace opfreq

@@ -21,6 +21,13 @@ using CodeImage = std::array<uint8_t, kCodeWindow>;
 // sweeps `image`. run.fileSize must be 1 or more.
 void scanCode(const CodeImage& image, RunState& run, OutputStream& out);
 
+// The sweep itself, shared by every sweep: counts the instructions that start at offsets
+// `first` to `last` of `bytes` in one linear pass, into run's opcodeCount, calls and
+// acallCount. The operands of the last instructions are read past `last` as they lie, so up to
+// two bytes past it must be readable. The code address of offset o is (o + bias) mod 10000h.
+// Returns the offset that follows the last instruction counted.
+size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias, RunState& run);
+
 }  // namespace opfreq
 
 #endif  // OPFREQ_ANALYZER_CODE_SCANNER_H_

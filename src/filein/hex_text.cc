@@ -99,8 +99,9 @@ HexFormat recogniseHexText(std::span<const uint8_t> head) {
                                                                          : HexFormat::None;
 }
 
-HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit)
-    : format_(format), window_(window), limit_(limit) {
+HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit,
+                               OffsetSet* written)
+    : format_(format), window_(window), limit_(limit), written_(written) {
   std::fill(window_.begin(), window_.end(), uint8_t{0xFF});
 }
 
@@ -184,6 +185,7 @@ size_t HexTextDecoder::decodeDataRecord(std::span<const uint8_t> text) {
   // is then of no use anyway.
   if ((faults & kNotDigits) != 0 || static_cast<uint8_t>(total) != 0) return 0;
   imageSize_ = std::max(imageSize_, static_cast<int64_t>(address + count));
+  if (written_ != nullptr) written_->add(address, count);
   ++lineNumber_;
   return end + 1;
 }
@@ -332,6 +334,7 @@ bool HexTextDecoder::store(uint64_t address, std::span<const uint8_t> bytes) {
   const uint64_t end = address + bytes.size();
   if (end > static_cast<uint64_t>(limit_)) return refuse(Fault::TooLarge, end - 1);
   imageSize_ = std::max(imageSize_, static_cast<int64_t>(end));
+  if (written_ != nullptr) written_->add(address, bytes.size());
   if (address < window_.size()) {
     const size_t kept = std::min(bytes.size(), window_.size() - static_cast<size_t>(address));
     std::memcpy(window_.data() + address, bytes.data(), kept);

@@ -32,6 +32,8 @@
 #include <string>
 #include <string_view>
 
+#include "filein/offset_set.h"
+
 namespace opfreq {
 
 enum class HexFormat { None, IntelHex, SRecord };
@@ -46,8 +48,10 @@ class HexTextDecoder {
   static constexpr size_t kLongestLine = 1 + 2 * 260 + 1;
 
   // The image's first window.size() bytes go to `window`; an image of more than `limit` bytes
-  // is refused.
-  HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit);
+  // is refused. When `written` is given (for `limit` offsets), every offset a record writes is
+  // added to it.
+  HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit,
+                 OffsetSet* written = nullptr);
 
   // Decodes the next piece of the text. False once the text has been refused, or has ended
   // with its end record, so that nothing more needs to be fed.
@@ -88,6 +92,7 @@ class HexTextDecoder {
   HexFormat format_;
   std::span<uint8_t> window_;
   int64_t limit_;
+  OffsetSet* written_;
   int64_t imageSize_ = 0;
   uint64_t base_ = 0;          // from the last extended address record
   bool segmented_ = false;     // offsets wrap within a 64 KiB segment (record type 02)

@@ -12,16 +12,21 @@
 #include <string>
 
 #include "filein/binary_file.h"
+#include "filein/hex_text.h"
+#include "filein/offset_set.h"
 
 namespace opfreq {
 
 struct InputImage {
   int64_t size = 0;     // in bytes; 0 for an empty input
   std::string problem;  // why the input cannot be used; empty when it can (or is empty)
+  HexFormat format = HexFormat::None;  // None: a binary image
 };
 
 // Reads the open input `number` of `files`. An image of more than `limit` bytes is refused.
-InputImage readImage(BinaryFile& files, int32_t number, std::span<uint8_t> window, int64_t limit);
+// When `written` is given, the offsets that record text writes are added to it.
+InputImage readImage(BinaryFile& files, int32_t number, std::span<uint8_t> window, int64_t limit,
+                     OffsetSet* written = nullptr);
 
 }  // namespace opfreq
 

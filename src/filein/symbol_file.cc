@@ -1,0 +1,106 @@
+#include "filein/symbol_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "filein/binary_file.h"
+
+namespace opfreq {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The line's words, split at blanks.
+std::vector<std::string_view> wordsOf(std::string_view line) {
+  std::vector<std::string_view> words;
+  for (size_t at = 0; at < line.size();) {
+    while (at < line.size() && isBlank(line[at])) ++at;
+    size_t end = at;
+    while (end < line.size() && !isBlank(line[end])) ++end;
+    if (end > at) words.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return words;
+}
+
+bool isAreaSymbol(std::string_view name) {
+  return name.starts_with("l_") || name.starts_with("s_");
+}
+
+}  // namespace
+
+std::optional<uint64_t> parseHexNumber(std::string_view text) {
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
+  } else if (text.ends_with('h') || text.ends_with('H')) {
+    text.remove_suffix(1);
+  }
+  if (text.empty() || text.size() > 15) return std::nullopt;
+  uint64_t value = 0;
+  for (const char c : text) {
+    const char* digit = std::strchr("0123456789abcdef", c >= 'A' && c <= 'F' ? c + 32 : c);
+    if (c == '\0' || digit == nullptr) return std::nullopt;
+    value = value * 16 + static_cast<uint64_t>(digit - "0123456789abcdef");
+  }
+  return value;
+}
+
+void SymbolTable::addLine(std::string_view line) {
+  if (line.find("Value  Global") != std::string_view::npos) inMap_ = true;
+  const std::vector<std::string_view> words = wordsOf(line);
+  if (inMap_) {
+    if (words.size() >= 3 && words[0] == "C:") {
+      if (const auto value = parseHexNumber(words[1])) add(*value, words[2]);
+    }
+  } else if (words.size() == 2) {
+    if (const auto value = parseHexNumber(words[0])) add(*value, words[1]);
+  }
+}
+
+void SymbolTable::add(uint64_t value, std::string_view name) {
+  if (value > 0xFFFF) return;
+  const auto address = static_cast<uint16_t>(value);
+  const auto at = std::lower_bound(names_.begin(), names_.end(), address,
+                                   [](const auto& entry, uint16_t a) { return entry.first < a; });
+  if (at == names_.end() || at->first != address) {
+    names_.insert(at, {address, std::string(name)});
+  } else if (isAreaSymbol(at->second) && !isAreaSymbol(name)) {
+    at->second = name;
+  }
+}
+
+std::string_view SymbolTable::nameOf(uint16_t address) const {
+  const auto at = std::lower_bound(names_.begin(), names_.end(), address,
+                                   [](const auto& entry, uint16_t a) { return entry.first < a; });
+  return at != names_.end() && at->first == address ? std::string_view(at->second) : "";
+}
+
+SymbolFile readSymbolFile(std::string_view name) {
+  constexpr int32_t kNumber = 1;
+  SymbolFile result;
+  BinaryFile files;
+  if (files.openBinary(name, kNumber) != FileStatus::Ok) {
+    result.problem = std::strerror(files.openError());
+    return result;
+  }
+  std::array<uint8_t, 8192> piece;
+  std::string line;
+  for (size_t got = piece.size(); got == piece.size();) {
+    got = files.readAvailable(kNumber, piece);
+    for (size_t i = 0; i < got; ++i) {
+      if (piece[i] == '\n') {
+        result.symbols.addLine(line);
+        line.clear();
+      } else {
+        line += static_cast<char>(piece[i]);
+      }
+    }
+  }
+  result.symbols.addLine(line);
+  if (const int error = files.readError(kNumber); error != 0) result.problem = std::strerror(error);
+  return result;
+}
+
+}  // namespace opfreq

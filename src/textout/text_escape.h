@@ -1,0 +1,28 @@
+// Text in the forms that outputs need: upper-case hex digits, a JSON string and an RFC 4180 CSV
+// field. The last two take bytes that are meant to be UTF-8 (file names are whatever the system
+// gave) and write valid UTF-8: a byte that is not part of a well-formed sequence becomes U+FFFD.
+#ifndef OPFREQ_TEXTOUT_TEXT_ESCAPE_H_
+#define OPFREQ_TEXTOUT_TEXT_ESCAPE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace opfreq {
+
+// `value` in upper-case hex digits, with zeros in front up to `digits`.
+std::string hexDigits(uint64_t value, int digits);
+
+// `text` with every ill-formed UTF-8 sequence replaced by U+FFFD.
+std::string validUtf8(std::string_view text);
+
+// Appends `text` as a JSON string, quotes included.
+void appendJsonString(std::string& out, std::string_view text);
+
+// Appends `text` as one CSV field: in double quotes, with quotes doubled, when it holds a
+// comma, a quote, CR or LF; as it is otherwise.
+void appendCsvField(std::string& out, std::string_view text);
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_TEXTOUT_TEXT_ESCAPE_H_

@@ -25,7 +25,6 @@ printf q >key.txt
 thenRest() { opfreq "$@"; local status=$?; cat; return $status; }
 expect "an empty argument" 1 'opfreq: "": empty file name' key.txt thenRest "" <key.txt
 expect "two empty arguments" 1 'opfreq: " ": empty file name' key.txt thenRest "" "" <key.txt
-expect "nothing after --" 1 'opfreq: "": empty file name' key.txt thenRest -- <key.txt
 
 touch empty.bin
 head -c 262145 /dev/zero >huge.bin
@@ -52,8 +51,8 @@ expect "a pipe of 262145 bytes" 1 "opfreq: /dev/stdin: file is larger than 26214
 mkfifo dump.fifo
 cat demo.bin >dump.fifo &
 expect "a FIFO" 0 "" fifo.exp opfreq dump.fifo
-for name in -demo.bin $'\xff\xfe name.bin' --; do
-  cp demo.bin ./"$name" && renamed demo "$name" odd.exp
+for name in ./-demo.bin $'\xff\xfe name.bin'; do
+  cp demo.bin "$name" && renamed demo "$name" odd.exp
   expect "an odd name" 0 "" odd.exp opfreq "$name"
 done
 
@@ -70,29 +69,58 @@ exec 4>&-
 
 joined="opfreq: demo.bin nosuch.bin: No such file or directory (the arguments are joined into one file name; run opfreq once per image)"
 expect "two names: said why" 1 "$joined" /dev/null opfreq demo.bin nosuch.bin
-expect "an unknown option: the options named" 1 \
-  "opfreq: -x: No such file or directory (options are --help, --version and -)" /dev/null opfreq -x
-expect "-- ends the options" 0 "" "$SAMPLES/demo.expected" opfreq -- demo.bin
-expect "after --, a name is a file" 1 "opfreq: -h: No such file or directory" /dev/null opfreq -- -h
-
 expect "- with nothing on standard input" 1 "opfreq: -: standard input is empty" /dev/null opfreq - </dev/null
 
-{ head -n 18 "$usage" | iconv -f CP866 -t UTF-8 | sed 's/DOS-866/UTF-8/'; } >help.exp
+# Options are options wherever they stand, whatever files there are; -- ends them.
+for name in --help -h --version -x; do cp demo.bin ./"$name"; done
+usageWrong() { printf 'opfreq: %s (opfreq --help lists the options)' "$1"; }
+expect "an unknown option" 2 "$(usageWrong "unknown option -x")" /dev/null opfreq -x
+expect "an unknown long option" 2 "$(usageWrong "unknown option --jsn")" /dev/null opfreq demo.bin --jsn=1
+expect "a value for an option that takes none" 2 "$(usageWrong "option --json takes no value")" \
+  /dev/null opfreq --json=yes demo.bin
+expect "an option without its value" 2 "$(usageWrong "option -o needs a value")" /dev/null opfreq demo.bin -o
+expect "options and no name" 2 "$(usageWrong "no image named")" /dev/null opfreq --json
+expect "nothing after --" 2 "$(usageWrong "no image named")" /dev/null opfreq --
+renamed demo --version odd.exp
+expect "after --, a name is a file" 0 "" odd.exp opfreq -- --version
+expect "./-h names a file" 0 "" <(renamed demo ./-h odd.exp; cat odd.exp) opfreq ./-h
 printf 'opfreq %s\r\n' "$version" >version.exp
+expect "--version beside a file of that name" 0 "" version.exp opfreq --version
 renamed demo - dash.exp
-for option in --help -h '/?'; do
+expect "- reads standard input" 0 "" dash.exp opfreq - <demo.bin
+
+# Many files: each its own report, one missing file said and skipped, status 1 at the end.
+{ cat "$SAMPLES/demo.expected"; renamed hexmon "$SAMPLES/hexmon.bin" odd.exp; cat odd.exp; } >two.exp
+expect "options after the names; one name missing" 1 "opfreq: nosuch.bin: No such file or directory" \
+  two.exp opfreq demo.bin nosuch.bin "$SAMPLES/hexmon.bin" -o /dev/stdout
+
+# -o: the report's bytes, or the file left as it was when its one input fails.
+expect "-o writes the report" 0 "" /dev/null opfreq -o out.txt demo.bin
+cmp -s out.txt "$SAMPLES/demo.expected" || { echo "FAILED: -o" >&2; failures=$((failures + 1)); }
+printf 'keep' >kept.txt && chmod 640 kept.txt
+expect "-o over a file, the input missing" 1 "opfreq: nosuch.bin: No such file or directory" \
+  /dev/null opfreq --output kept.txt nosuch.bin
+[ "$(cat kept.txt)" = keep ] && [ "$(stat -c %a kept.txt)" = 640 ] && [ -z "$(ls -A | grep "^\.opfreq-")" ] ||
+  { echo "FAILED: -o left the file as it was, and nothing beside it" >&2; failures=$((failures + 1)); }
+# Ended while it waits for its input: nothing is left behind.
+mkfifo slow.fifo
+exec 5<>slow.fifo
+(exec env --default-signal=PIPE "${OPFREQ[@]}" -o slow.json --json slow.fifo) &
+sleep 0.3 && kill -TERM $! && wait $!
+[ $? = 143 ] && [ ! -e slow.json ] && [ -z "$(ls -A | grep "^\.opfreq-")" ] ||
+  { echo "FAILED: SIGTERM left a file behind" >&2; failures=$((failures + 1)); }
+exec 5>&-
+expect "-o into a folder that is not there" 1 "opfreq: nofolder/out.txt: No such file or directory" \
+  /dev/null opfreq -o nofolder/out.txt demo.bin
+
+{ head -n 18 "$usage" | iconv -f CP866 -t UTF-8 | sed 's/DOS-866/UTF-8/'; } >help.exp
+for option in --help -h; do
   opfreq "$option" </dev/null >help.out 2>&1
   head -n 18 help.out | cmp -s - help.exp || { echo "FAILED: $option: the usage text" >&2; failures=$((failures + 1)); }
-  for named in --help -h '/?' --version - --; do
+  for named in --help -h --version - -- --json --csv --csv=calls --symbols -o --output --follow \
+    --entry --written --range --at; do
     tr -d '\r' <help.out | grep -q -- " $named[ ,]" || { echo "FAILED: $option does not name $named" >&2; failures=$((failures + 1)); }
   done
-done
-expect "--version" 0 "" version.exp opfreq --version
-expect "- reads standard input" 0 "" dash.exp opfreq - <demo.bin
-expect "- reads a pipe" 0 "" dash.exp opfreq - < <(cat demo.bin)
-for name in --help -h --version -; do
-  cp demo.bin ./"$name" && renamed demo "$name" odd.exp
-  expect "a file named $name is analysed" 0 "" odd.exp opfreq "$name"
 done
 
 verdict command-line

@@ -1,43 +1,25 @@
-// The order of a run. With no file name: the usage text and one key. With a name: the file is
-// read (nothing is written if it cannot be used), then the file name line, the sweep, the
-// ranking and the report. --help, -h, --version and - act as options only where no file of
-// that name is found.
+// The order of a run. With no argument: the usage text and one key. With arguments but no
+// option: they are joined into the one file name, the file is read (nothing is written if it
+// cannot be used), then come the file name line, the sweep, the ranking and the report, as
+// opfreq has always run. With options: --help, --version, or the request of request_run.h.
 //
 // The outcome says how the run ended; the caller prints the messages and exits with the status.
 #ifndef OPFREQ_ANALYZER_DRIVER_H_
 #define OPFREQ_ANALYZER_DRIVER_H_
 
 #include <cstdint>
-#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analyzer/code_scanner.h"
-#include "textout/key_wait.h"
-#include "textout/output_stream.h"
+#include "analyzer/run_context.h"
+#include "filein/input_image.h"
 
 namespace opfreq {
 
 constexpr int64_t kMaxFileSize = 262144;
-
-// What a run needs of the process it runs in.
-struct RunContext {
-  OutputStream& out;
-  KeyWaiter& keys;
-  bool outIsTerminal = false;  // a person sees standard output
-  bool helpInUtf8 = false;     // --help writes the Russian lines in UTF-8
-  // Shows one line to the person on standard error.
-  std::function<void(std::string_view)> showLine;
-};
-
-struct RunOutcome {
-  int exitStatus = 0;
-  std::vector<std::string> messages;  // for standard error, without the program name
-};
-
-// Every argument after the program name, joined by one blank: the one input file name.
-std::string joinArguments(const std::vector<std::string>& args);
 
 // `args` are the arguments after the program name.
 RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& context);
@@ -46,6 +28,20 @@ RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& con
 // ranking and every report line. fileSize must be 1 to kMaxFileSize.
 void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,
                   OutputStream& out);
+
+// Reads the file `name`, or standard input for "-" when `standardInput` is set, into `window`
+// (see readImage). An input that cannot be used, an empty one included, has a problem.
+struct LoadedInput {
+  InputImage image;
+  int openError = 0;  // errno of an open that failed
+};
+LoadedInput loadInput(const std::string& name, bool standardInput, std::span<uint8_t> window,
+                      OffsetSet* written);
+
+// The run's outcome once all output is handed over: a failed write of the output (named
+// `outputName` in the message) makes the run a failure.
+RunOutcome finishOutput(const OutputStream& out, std::string_view outputName,
+                        RunOutcome outcome = {});
 
 }  // namespace opfreq
 

@@ -30,13 +30,29 @@ constexpr std::array<std::string_view, 18> UsageText = {
     "а просто подсчитывается число байт",
 };
 
-constexpr std::array<std::string_view, 6> kOptions = {
+constexpr std::array<std::string_view, 22> kOptions = {
+    "",
+    "Reads binary images, Intel HEX and Motorola S-records (.hex, .ihx, .s19 ...).",
+    "Without options the arguments are joined into one file name; with any option each",
+    "argument is a file of its own. Addresses and offsets are hex (1F00, 0x1F00 or 1F00h).",
     "",
     "Options:",
-    "  --help, -h, /?  this text, without waiting for a key",
-    "  --version       the version of opfreq",
-    "  -               read the image from standard input",
-    "  --              take what follows as the file name, even if it starts with -",
+    "  --help, -h, /?    this text, without waiting for a key (/? on Windows)",
+    "  --version         the version of opfreq",
+    "  -                 read the image from standard input",
+    "  --                every argument after it is a file name, even one starting with -",
+    "  --json            one JSON object a file, a line each: every opcode and every call",
+    "  --csv, --csv=opcodes  CSV, 256 rows a file: file,opcode,mnemonic,length,count,bytes",
+    "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,name",
+    "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
+    "  -o, --output FILE write to FILE instead of standard output, whole or not at all",
+    "  --follow          count only the code reached from 0000h and the interrupt vectors",
+    "  --entry ADDR      one more entry point for --follow (repeatable)",
+    "  --written         count only the bytes that a HEX or S-record file wrote",
+    "  --range FROM-TO   sweep image offsets FROM to TO, at most 64 KiB (a bank)",
+    "  --at ADDR         the code address of the first offset swept (a bank's base)",
+    "",
+    "Exit status: 0 done, 1 an input or the output failed, 2 a wrong command line.",
 };
 
 // Held as UTF-8 so that the source stays readable; the bytes written are code page 866,

@@ -11,10 +11,14 @@ namespace opfreq {
 
 namespace {
 
-std::string nativePath(std::string_view name) {
-  std::string path(name);
-  for (char& c : path) {
-    if (c == '/') c = '\\';
+// A name in UTF-8, as the arguments come, in the form that the wide calls take.
+std::wstring nativePath(std::string_view name) {
+  const int size = static_cast<int>(name.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, name.data(), size, nullptr, 0);
+  std::wstring path(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, name.data(), size, path.data(), length);
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
   }
   return path;
 }
@@ -34,17 +38,17 @@ OpenedStream examine(std::FILE* stream) {
 }  // namespace
 
 OpenedStream openForReading(std::string_view name) {
-  const std::string path = nativePath(name);
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring path = nativePath(name);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     OpenedStream result;
     result.error = EISDIR;
     return result;
   }
-  OpenedStream opened = examine(std::fopen(path.c_str(), "rb"));
+  OpenedStream opened = examine(_wfopen(path.c_str(), L"rb"));
   // A pattern that the start-up found no file for is left as it was typed, and Windows calls
   // such a name invalid: say what the user needs to hear.
-  if (opened.error == EINVAL && path.find_first_of("*?") != std::string::npos) {
+  if (opened.error == EINVAL && path.find_first_of(L"*?") != std::wstring::npos) {
     opened.error = ENOENT;
   }
   return opened;
@@ -61,7 +65,7 @@ OpenedStream openStandardInput() {
 }
 
 bool pathExists(std::string_view name) {
-  return GetFileAttributesA(nativePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(nativePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool seekStream(std::FILE* stream, int64_t offset, int origin) {

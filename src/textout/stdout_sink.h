@@ -4,6 +4,9 @@
 #ifndef OPFREQ_TEXTOUT_STDOUT_SINK_H_
 #define OPFREQ_TEXTOUT_STDOUT_SINK_H_
 
+#include <string>
+#include <string_view>
+
 #include "textout/output_stream.h"
 
 namespace opfreq {
@@ -22,6 +25,14 @@ class StdoutSink : public ByteSink {
 // Whether a terminal of this platform shows text beyond ASCII as UTF-8 (POSIX) rather than in
 // the console's own code page (Windows).
 bool terminalShowsUtf8();
+
+// Text in UTF-8, as the arguments come, in the bytes with which this platform writes names on
+// standard output and error: the ANSI code page on Windows, as opfreq has always written them
+// there (a character that the code page lacks becomes '?'); unchanged elsewhere.
+std::string toLocalText(std::string_view utf8);
+
+// Whether "/?" asks for help, as Windows programs take it.
+bool slashAsksForHelp();
 
 }  // namespace opfreq
 

@@ -47,4 +47,8 @@ bool StdoutSink::isTerminal() const { return ::isatty(STDOUT_FILENO) != 0; }
 
 bool terminalShowsUtf8() { return true; }
 
+std::string toLocalText(std::string_view utf8) { return std::string(utf8); }
+
+bool slashAsksForHelp() { return false; }
+
 }  // namespace opfreq

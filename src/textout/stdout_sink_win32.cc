@@ -1,6 +1,7 @@
 // Standard output on Windows: WriteFile, byte for byte, to a file or a pipe; the teletype
 // renderer when it is an interactive console.
 #include <cerrno>
+#include <string>
 #include <vector>
 
 #include "textout/code_page_866.h"
@@ -165,5 +166,19 @@ bool StdoutSink::isTerminal() const {
 }
 
 bool terminalShowsUtf8() { return false; }
+
+std::string toLocalText(std::string_view utf8) {
+  const int size = static_cast<int>(utf8.size());
+  const int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), wideLength);
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string local(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, local.data(), length, nullptr, nullptr);
+  return local;
+}
+
+bool slashAsksForHelp() { return true; }
 
 }  // namespace opfreq

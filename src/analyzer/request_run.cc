@@ -1,0 +1,130 @@
+#include "analyzer/request_run.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "analyzer/csv_view.h"
+#include "analyzer/driver.h"
+#include "analyzer/json_view.h"
+#include "analyzer/sweep_report.h"
+#include "filein/symbol_file.h"
+#include "textout/output_file.h"
+
+namespace opfreq {
+namespace {
+
+class RequestRun {
+ public:
+  RequestRun(const Request& request, const RunContext& context, const SymbolTable& symbols,
+             OutputStream& out)
+      : request_(request), context_(context), symbols_(symbols), out_(out) {
+    // Only a range can reach past the first 64 KiB.
+    if (request.sweep.rangeFrom) whole_.resize(static_cast<size_t>(kMaxFileSize) + 2);
+  }
+
+  // Every input in turn; stops early only when the output cannot be written.
+  RunOutcome run() {
+    RunOutcome outcome;
+    for (const std::string& name : request_.files) {
+      int status = kInputFailed;
+      const std::string problem = analyse(name, status);
+      if (!problem.empty()) {
+        const std::string shown = name.empty() ? "\"\"" : name;
+        outcome.messages.push_back(shown + ": " + problem);
+        outcome.exitStatus = std::max(outcome.exitStatus, status);
+        if (request_.view == View::Json) out_.writeText(jsonErrorLine(name, problem));
+      } else {
+        ++analysed_;
+      }
+      if (out_.firstError() != 0) break;
+    }
+    return outcome;
+  }
+
+  int analysed() const { return analysed_; }
+
+ private:
+  // Reads, sweeps and shows `name`; why it could not be, with the status that says so.
+  std::string analyse(const std::string& name, int& status) {
+    if (name.empty()) return "empty file name";
+    const std::span<uint8_t> window = whole_.empty() ? std::span<uint8_t>(*code_) : whole_;
+    std::optional<OffsetSet> written;
+    if (request_.sweep.written) written.emplace(static_cast<size_t>(kMaxFileSize));
+    const LoadedInput input = loadInput(name, name == "-", window, written ? &*written : nullptr);
+    const InputImage& image = input.image;
+    if (!image.problem.empty()) return image.problem;
+    if (std::string problem = regionProblem(request_.sweep, image.size); !problem.empty()) {
+      status = kUsageWrong;
+      return problem;
+    }
+    if (request_.view == View::Text && !request_.sweep.any()) {
+      analyseImage(context_.reportName(name), *code_, static_cast<int32_t>(image.size), out_);
+      return "";
+    }
+    const auto run = std::make_unique<RunState>();
+    const SweepInfo sweep = sweepImage({window, image.size, written ? &*written : nullptr},
+                                       request_.sweep, *run);
+    const std::string shownName = request_.view == View::Text ? context_.reportName(name) : name;
+    const Analysis analysis{shownName, image.format, image.size, *run, sweep, symbols_};
+    switch (request_.view) {
+      case View::Text:
+        writeSweepReport(analysis, out_);
+        break;
+      case View::Json:
+        out_.writeText(jsonLine(analysis));
+        break;
+      case View::CsvOpcodes:
+      case View::CsvCalls: {
+        const CsvTable table = request_.view == View::CsvCalls ? CsvTable::Calls : CsvTable::Opcodes;
+        // The header once, before the first rows: a run whose inputs all fail writes nothing.
+        if (analysed_ == 0) out_.writeText(csvHeader(table));
+        out_.writeText(csvRows(table, analysis));
+        break;
+      }
+    }
+    return "";
+  }
+
+  const Request& request_;
+  const RunContext& context_;
+  const SymbolTable& symbols_;
+  OutputStream& out_;
+  std::unique_ptr<CodeImage> code_ = std::make_unique_for_overwrite<CodeImage>();
+  std::vector<uint8_t> whole_;
+  int analysed_ = 0;
+};
+
+}  // namespace
+
+RunOutcome runRequest(const Request& request, const RunContext& context) {
+  SymbolTable symbols;
+  if (request.symbols) {
+    SymbolFile file = readSymbolFile(*request.symbols);
+    if (!file.problem.empty()) return {kInputFailed, {*request.symbols + ": " + file.problem}};
+    symbols = std::move(file.symbols);
+  }
+  if (!request.output) {
+    RequestRun run(request, context, symbols, context.out);
+    return finishOutput(context.out, "standard output", run.run());
+  }
+
+  int error = 0;
+  const std::unique_ptr<OutputFile> file = OutputFile::open(*request.output, error);
+  if (file == nullptr) return {kInputFailed, {*request.output + ": " + std::strerror(error)}};
+  OutputStream out(*file);
+  RequestRun run(request, context, symbols, out);
+  RunOutcome outcome = finishOutput(out, *request.output, run.run());
+  // The file is left as it was when its only input failed, or the output did.
+  if (out.firstError() == 0 && (run.analysed() > 0 || request.files.size() > 1)) {
+    if (const int commitError = file->commit(); commitError != 0) {
+      outcome.exitStatus = std::max(outcome.exitStatus, kInputFailed);
+      outcome.messages.push_back("error writing " + *request.output + ": " +
+                                 std::strerror(commitError));
+    }
+  }
+  return outcome;
+}
+
+}  // namespace opfreq

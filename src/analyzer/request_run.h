@@ -1,0 +1,16 @@
+// A run with options: each input named in turn is read, swept as the request asks and shown in
+// its view, to standard output or to the output file. An input that cannot be used gets its
+// message and, in JSON, an error object; the others go on.
+#ifndef OPFREQ_ANALYZER_REQUEST_RUN_H_
+#define OPFREQ_ANALYZER_REQUEST_RUN_H_
+
+#include "analyzer/command_line.h"
+#include "analyzer/run_context.h"
+
+namespace opfreq {
+
+RunOutcome runRequest(const Request& request, const RunContext& context);
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_REQUEST_RUN_H_

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds opfreq with its whole test suite and runs it: the README's second quick-start command.
-# The suite needs GoogleTest, Python 3 and srec_cat besides g++ and cmake: run as root, this
+# The suite needs GoogleTest, Python 3, srec_cat and sdcc besides g++ and cmake: run as root, this
 # installs the Debian packages that bring them; otherwise it names them and stops.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,6 +8,7 @@ missing=()
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 command -v python3 >/dev/null || missing+=(python3)
 command -v srec_cat >/dev/null || missing+=(srecord)
+command -v sdcc >/dev/null || missing+=(sdcc)
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" != 0 ]; then
     echo "run-tests: the test suite needs ${missing[*]}; as root: apt-get install ${missing[*]}" >&2

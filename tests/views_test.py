@@ -1,0 +1,408 @@
+#!/usr/bin/env python3
+# The JSON and CSV views and every sweep, checked against a model written here from the rules
+# (not from opfreq's code): opcode lengths read off the mnemonics' operands, the byte-by-byte
+# legacy sweep, the linear sweep over runs of readable offsets, and the follow rules. Inputs are
+# the samples, random images as binaries and as Intel HEX with gaps, and SDCC builds.
+#
+# Usage: views_test.py OPFREQ SAMPLES_DIR
+import csv
+import io
+import json
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+OPFREQ, SAMPLES = os.path.abspath(sys.argv.pop(1)), os.path.abspath(sys.argv.pop(1))
+SAMPLE_NAMES = sorted(f for f in os.listdir(SAMPLES) if f.endswith(".bin"))
+
+
+def run(*args, cwd=None):
+    # subprocess restores SIGPIPE's default action, as a shell does.
+    return subprocess.run([OPFREQ, *args], capture_output=True, cwd=cwd, timeout=60)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def length_from_operands(mnemonic):
+    """A direct address, a bit, an immediate byte and a relative or in-page address take a byte;
+    LJMP's and LCALL's address and DPTR's immediate word take two."""
+    name, _, operands = mnemonic.partition(" ")
+    length = 1
+    for operand in operands.split(",") if operands else []:
+        if operand == "addr":
+            length += 2 if name in ("LJMP", "LCALL") else 1
+        elif operand == "#data":
+            length += 2 if mnemonic.startswith("MOV DPTR,") else 1
+        elif operand in ("direct", "bit", "/bit"):
+            length += 1
+    return length
+
+
+class Tally:
+    def __init__(self):
+        self.counts, self.calls, self.acalls, self.bytes = [0] * 256, {}, 0, 0
+
+    def count(self, op, operand, after):
+        """The instruction `op` whose operand bytes are `operand`; `after` is the code address
+        that follows it."""
+        self.counts[op] += 1
+        if op == 0x12:
+            self.call(operand[0] << 8 | operand[1], 0)
+        elif op & 0x1F == 0x11:
+            self.acalls += 1
+            self.call((after & 0xF800) | (op >> 5) << 8 | operand[0], 1)
+
+    def call(self, target, form):
+        self.calls.setdefault(target, [0, 0])[form] += 1
+
+
+def legacy_sweep(image, lengths):
+    t, pos, last = Tally(), 0, min(len(image), 65536) - 1
+    at = lambda i: image[i] if i < len(image) else 0
+    while pos <= last:
+        op = at(pos)
+        n = lengths[op]
+        t.count(op, [at(pos + 1), at(pos + 2)], pos + n)
+        pos += n
+    t.bytes = last + 1
+    return t
+
+
+class Region:
+    def __init__(self, image, written, first, last, at):
+        self.image, self.written, self.first, self.last, self.at = image, written, first, last, at
+
+    def readable(self, offset):
+        return self.first <= offset <= self.last and (self.written is None or offset in self.written)
+
+    def offset_of(self, address):
+        return self.first + ((address - self.at) & 0xFFFF)
+
+    def address_of(self, offset):
+        return (self.at + offset - self.first) & 0xFFFF
+
+
+def linear_sweep(r, lengths):
+    t, offset = Tally(), r.first
+    while offset <= r.last:
+        if not r.readable(offset):
+            offset += 1
+            continue
+        while r.readable(offset):  # one run of readable offsets
+            n = lengths[r.image[offset]]
+            if not all(r.readable(offset + k) for k in range(n)):
+                break
+            t.count(r.image[offset], r.image[offset + 1:offset + 3], r.address_of(offset) + n)
+            t.bytes += n
+            offset += n
+        while r.readable(offset):  # the rest of a run that ended in an instruction cut short
+            offset += 1
+    return t
+
+
+def follow_sweep(r, lengths, extra_entries):
+    t, starts, covered, used = Tally(), set(), set(), []
+
+    def trace(entry):
+        pending = [entry]
+        while pending:
+            address = pending.pop()
+            o = r.offset_of(address)
+            if not r.readable(o) or o in starts:
+                continue
+            op = r.image[o]
+            n = lengths[op]
+            if not all(r.readable(o + k) for k in range(n)):
+                continue
+            starts.add(o)
+            covered.update(range(o, o + n))
+            b1, b2 = r.image[o + 1:o + 3] + bytes(2 - len(r.image[o + 1:o + 3]))
+            nxt = (address + n) & 0xFFFF
+            t.count(op, [b1, b2], nxt)
+            t.bytes += n
+            rel = lambda b: (nxt + (b - 256 if b > 127 else b)) & 0xFFFF
+            page = (nxt & 0xF800) | (op >> 5) << 8
+            if op == 0x02:
+                pending += [b1 << 8 | b2]
+            elif op == 0x12:
+                pending += [b1 << 8 | b2, nxt]
+            elif op & 0x1F == 0x01:
+                pending += [page | b1]
+            elif op & 0x1F == 0x11:
+                pending += [page | b1, nxt]
+            elif op == 0x80:
+                pending += [rel(b1)]
+            elif op in (0x40, 0x50, 0x60, 0x70) or 0xD8 <= op <= 0xDF:
+                pending += [rel(b1), nxt]
+            elif op in (0x10, 0x20, 0x30, 0xD5) or 0xB4 <= op <= 0xBF:
+                pending += [rel(b2), nxt]
+            elif op not in (0x22, 0x32, 0x73, 0xA5):
+                pending += [nxt]
+
+    for entry in [0] + extra_entries:
+        if r.readable(r.offset_of(entry)):
+            used.append(entry)
+            trace(entry)
+    for vector in range(3, 0xA3, 8):
+        o = r.offset_of(vector)
+        if r.readable(o) and o not in covered and (
+                r.image[o] in (0x02, 0x32) or r.image[o] & 0x1F == 0x01):
+            used.append(vector)
+            trace(vector)
+    return t, sorted(set(used))
+
+
+def intel_hex(chunks):
+    """Intel HEX of (address, bytes) chunks, 16 bytes a record, linear addresses past 64 KiB."""
+    lines, base = [], 0
+    record = lambda kind, address, data: ":" + (
+        bytes([len(data), address >> 8 & 0xFF, address & 0xFF, kind]) + data +
+        bytes([-sum(bytes([len(data), address >> 8 & 0xFF, address & 0xFF, kind]) + data) & 0xFF])
+    ).hex().upper()
+    for address, data in chunks:
+        for at in range(0, len(data), 16):
+            a = address + at
+            if a >> 16 != base:
+                base = a >> 16
+                lines.append(record(4, 0, bytes([base >> 8, base & 0xFF])))
+            piece = data[at:at + 16][:0x10000 - (a & 0xFFFF)]
+            lines.append(record(0, a & 0xFFFF, piece))
+            if len(piece) < len(data[at:at + 16]):
+                base = (a >> 16) + 1
+                lines.append(record(4, 0, bytes([base >> 8, base & 0xFF])))
+                lines.append(record(0, 0, data[at + len(piece):at + 16]))
+    return "\n".join(lines + [":00000001FF", ""])
+
+
+class Views(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        # The mnemonics and lengths as the JSON gives them, each length checked against its
+        # operands and the three counts that the instruction set fixes.
+        demo = json.loads(run("--json", os.path.join(SAMPLES, "demo.bin")).stdout)
+        cls.mnemonics = [row["mnemonic"] for row in demo["opcodes"]]
+        cls.lengths = [row["length"] for row in demo["opcodes"]]
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def write(self, name, data):
+        path = os.path.join(self.work, name)
+        with open(path, "wb" if isinstance(data, bytes) else "w") as f:
+            f.write(data)
+        return path
+
+    def assertMatches(self, got, model, what):
+        """A JSON object against a model Tally, every count and the order of the calls."""
+        counts = [row["count"] for row in got["opcodes"]]
+        self.assertEqual(counts, model.counts, what)
+        self.assertEqual([row["bytes"] for row in got["opcodes"]],
+                         [c * n for c, n in zip(counts, self.lengths)], what)
+        calls = {c["address"]: [c["lcall"], c["acall"]] for c in got["calls"]}
+        self.assertEqual(calls, model.calls, what)
+        self.assertEqual([(-c["count"], c["address"]) for c in got["calls"]],
+                         sorted((-sum(v), a) for a, v in model.calls.items()), what)
+        self.assertTrue(all(c["count"] == c["lcall"] + c["acall"] for c in got["calls"]), what)
+        self.assertEqual(got["acall_count"], model.acalls, what)
+        self.assertEqual(got["subroutines"], len(model.calls), what)
+        self.assertEqual(got["sweep"]["bytes"], model.bytes, what)
+        self.assertEqual(got["sweep"]["instructions"], sum(model.counts), what)
+
+    def test_the_opcode_table_as_the_json_gives_it(self):
+        self.assertEqual([length_from_operands(m) for m in self.mnemonics], self.lengths)
+        self.assertEqual([self.lengths.count(n) for n in (1, 2, 3)], [141, 91, 24])
+        # Every mnemonic that a stored report shows is the JSON's for that opcode.
+        for name in SAMPLE_NAMES:
+            with open(os.path.join(SAMPLES, name[:-4] + ".expected"), "rb") as f:
+                for row in re.findall(rb"^([0-9A-F]{2})  (.{24})(\d)", f.read(), re.M):
+                    op = int(row[0], 16)
+                    self.assertEqual(row[1].decode().rstrip(), self.mnemonics[op])
+                    self.assertEqual(int(row[2]), self.lengths[op])
+
+    def test_json_of_every_sample_in_one_run_is_the_legacy_sweep(self):
+        paths = [os.path.join(SAMPLES, n) for n in SAMPLE_NAMES]
+        result = run("--json", *paths)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.decode().split("\n")
+        self.assertEqual(lines[-1], "")
+        self.assertEqual(len(lines) - 1, len(paths))
+        for path, line in zip(paths, lines):
+            got = json.loads(line)
+            image = read(path)
+            self.assertEqual((got["file"], got["format"], got["image_size"]),
+                             (path, "binary", len(image)))
+            last = min(len(image), 65536) - 1
+            self.assertEqual(got["sweep"], {"mode": "linear", "from": 0, "to": last, "at": 0,
+                                            "bytes": last + 1,
+                                            "instructions": got["sweep"]["instructions"]})
+            self.assertMatches(got, legacy_sweep(image, self.lengths), path)
+
+    def test_csv_agrees_with_json_and_quotes_what_it_must(self):
+        name = self.write('a "b", c.bin', read(os.path.join(SAMPLES, "demo.bin")))
+        symbols = self.write("names.txt", "10100 past-FFFFh\n0x0048 one,two\n0040h three\n")
+        got = json.loads(run("--json", "--symbols", symbols, name).stdout)
+        for table, key in (("opcodes", "opcodes"), ("calls", "calls")):
+            result = run("--csv=" + table, "--symbols", symbols, name, name)
+            rows = list(csv.reader(io.StringIO(result.stdout.decode(), newline="")))
+            self.assertEqual(result.stdout.count(b"\r"), 0)
+            self.assertEqual(rows[0][0], "file")
+            self.assertEqual(len(rows), 1 + 2 * len(got[key]))  # one header for the run
+            for row, want in zip(rows[1:], got[key] * 2):
+                self.assertEqual(row[0], name)
+                if table == "opcodes":
+                    self.assertEqual(row[1:], ["%02X" % want["opcode"], want["mnemonic"],
+                                               str(want["length"]), str(want["count"]),
+                                               str(want["bytes"])])
+                else:
+                    self.assertEqual(row[1:], ["%04X" % want["address"], str(want["lcall"]),
+                                               str(want["acall"]), str(want["count"]),
+                                               want.get("name", "")])
+        self.assertEqual([c.get("name") for c in got["calls"]], ["one,two", "three", None])
+
+    def test_names_that_are_not_utf8_and_files_that_fail(self):
+        odd = self.write("\udcff\x01.bin".encode("utf-8", "surrogateescape").decode(
+            "utf-8", "surrogateescape"), read(os.path.join(SAMPLES, "demo.bin")))
+        empty = self.write("empty.bin", b"")
+        result = run("--json", odd, "nosuch.bin", empty, cwd=self.work)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr.decode("utf-8", "replace").splitlines(),
+                         ["opfreq: nosuch.bin: No such file or directory",
+                          "opfreq: %s: file is empty" % empty])
+        lines = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
+        self.assertEqual(lines[0]["file"], odd.encode("utf-8", "surrogateescape").decode(
+            "utf-8", "replace"))
+        self.assertEqual(lines[1:], [{"file": "nosuch.bin", "error": "No such file or directory"},
+                                     {"file": empty, "error": "file is empty"}])
+
+    def test_written_and_ranges_are_the_linear_sweep_of_their_region(self):
+        rng = random.Random(19)
+        cases = []  # (path, options, image, written, first, last, at)
+        for trial in range(40):
+            size = rng.choice([rng.randrange(1, 300), rng.randrange(1, 140000)])
+            image = bytes(rng.choice([rng.randrange(256), 0x11, 0x12, 0x31, 0x00]) for _ in range(size))
+            chunks, at = [], 0
+            while at < size:
+                n = rng.randrange(1, 3000)
+                if rng.random() < 0.7:
+                    chunks.append((at, image[at:at + n]))
+                at += n
+            if not chunks:
+                chunks = [(0, image)]
+            written = {a + i for a, data in chunks for i in range(len(data))}
+            end = max(written) + 1
+            filled = bytearray(b"\xff" * end)
+            for a, data in chunks:
+                filled[a:a + len(data)] = data
+            hex_path = self.write("w%d.hex" % trial, intel_hex(chunks))
+            cases.append((hex_path, ["--written"], bytes(filled), written, 0, min(end, 65536) - 1, 0))
+            first = rng.randrange(end)
+            last = min(end - 1, first + rng.randrange(65536))
+            inside = [o for o in range(first, last) if o in written and o + 1 in written]
+            last = rng.choice(inside) if inside and trial % 2 else last  # a run goes on past it
+            at = rng.randrange(65536)
+            options = ["--range", "%X-0x%x" % (first, last), "--at", "%Xh" % at]
+            cases.append((hex_path, options + ["--written"], bytes(filled), written, first, last, at))
+            cases.append((hex_path, options, bytes(filled), None, first, last, at))
+        cases.append((os.path.join(SAMPLES, "banked256_portlatch.bin"), ["--range", "18000-1FFFF",
+                      "--at", "8000"], None, None, 0x18000, 0x1FFFF, 0x8000))
+        cases.append((os.path.join(SAMPLES, "banked128_dump_own.bin"), ["--range", "10000-1ffff"],
+                      None, None, 0x10000, 0x1FFFF, 0))
+        for path, options, image, written, first, last, at in cases:
+            if image is None:
+                image = read(path)
+            result = run("--json", *options, path)
+            got = json.loads(result.stdout)
+            mode = "written" if "--written" in options else "range"
+            self.assertEqual({k: got["sweep"][k] for k in ("mode", "from", "to", "at")},
+                             {"mode": mode, "from": first, "to": last, "at": at}, options)
+            model = linear_sweep(Region(image, written, first, last, at), self.lengths)
+            self.assertMatches(got, model, "%s %s" % (path, options))
+
+    def test_follow_is_the_code_reached_from_the_entries(self):
+        rng = random.Random(2019)
+        for trial in range(150):
+            size = rng.randrange(1, 70000)
+            # Mostly code-like bytes: jumps, branches and calls are frequent.
+            pool = [0x02, 0x12, 0x01, 0x11, 0x80, 0x40, 0xD8, 0xB4, 0x10, 0x22, 0x32, 0x73, 0xA5]
+            image = bytes(rng.choice(pool) if rng.random() < 0.3 else rng.randrange(256)
+                          for _ in range(size))
+            first = rng.randrange(size)
+            last = min(size - 1, first + rng.randrange(65536))
+            at = rng.randrange(65536) if trial % 2 else first & 0xFFFF  # the default
+            entries = [rng.randrange(65536) for _ in range(rng.randrange(3))]
+            path = self.write("f.bin", image)
+            options = ["--follow", "--range", "%x-%x" % (first, last)] + trial % 2 * ["--at", "%x" % at]
+            for e in entries:
+                options += ["--entry", "0x%04X" % e]
+            got = json.loads(run("--json", *options, path).stdout)
+            model, used = follow_sweep(Region(image, None, first, last, at), self.lengths, entries)
+            self.assertEqual(got["sweep"]["entries"], used, options)
+            self.assertEqual(got["sweep"]["mode"], "follow")
+            self.assertMatches(got, model, options)
+
+
+class SdccBuilds(unittest.TestCase):
+    PROGRAM = """#include <stdint.h>
+volatile uint8_t x;
+void f(uint8_t a){ x+=a; }
+uint8_t g(uint8_t a){ f(a); return a*3; }
+void isr(void) __interrupt(1) { x++; }
+void main(void){ for(uint8_t i=0;i<10;i++){ f(i); g(i); } while(1); }
+"""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "m.c"), "w") as f:
+            f.write(cls.PROGRAM)
+        for options in ([], ["--code-loc", "0x2000", "-o", "high.ihx"]):
+            subprocess.run(["sdcc", *options, "m.c"], cwd=cls.work, check=True, capture_output=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def test_follow_with_the_linkers_names(self):
+        result = run("--follow", "--symbols", "m.map", "m.ihx", cwd=self.work)
+        lines = result.stdout.decode().split("\r\n")
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(lines[0], "m.ihx")
+        self.assertTrue(lines[1].startswith("Swept:"))
+        self.assertEqual(lines[2:6], ["Total size of code: 170", "16 most popular codes:",
+                                      "cop memonic            cmdlen found  size % of total",
+                                      "75  MOV direct,#data        3     6    18 10.59%"])
+        self.assertEqual(lines[21:], ["first 3 opcodes: 26.47%", "ACALL found        0",
+                                      "Subroutines found: 3", "most popular calls are:",
+                                      "    2 times to address 006D _f",
+                                      "    1 times to address 0074 _g",
+                                      "    1 times to address 00AD __sdcc_external_startup", ""])
+        got = json.loads(run("--follow", "--json", "m.ihx", cwd=self.work).stdout)
+        self.assertEqual(got["sweep"], {"mode": "follow", "from": 0, "to": 176, "at": 0,
+                                        "bytes": 170, "instructions": 88, "entries": [0, 3, 11]})
+
+    def test_written_leaves_out_the_fill_below_code_linked_high(self):
+        subprocess.run(["objcopy", "-I", "ihex", "-O", "ihex", "--change-addresses", "0x1000",
+                        "m.ihx", "moved.hex"], cwd=self.work, check=True)
+        low = json.loads(run("--written", "--json", "m.ihx", cwd=self.work).stdout)
+        for name in ("high.ihx", "moved.hex"):
+            got = json.loads(run("--written", "--json", name, cwd=self.work).stdout)
+            self.assertEqual(got["opcodes"][0xFF]["count"], 0, name)
+            # Only the jump targets differ: the same instructions, byte for byte.
+            self.assertEqual([r["count"] for r in got["opcodes"]],
+                             [r["count"] for r in low["opcodes"]], name)
+            legacy = json.loads(run("--json", name, cwd=self.work).stdout)
+            self.assertGreater(legacy["opcodes"][0xFF]["count"], 4000, name)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=1)

@@ -34,16 +34,27 @@ std::vector<CallSite> CallTable::hotSites() const {
   return result;
 }
 
-std::vector<CallTarget> CallTable::byCount() const {
+std::vector<CallTarget> CallTable::byCount(size_t limit) const {
+  // When enough addresses are called kHotMinimum times or more, the most called are among them.
+  const bool hotSuffice = limit <= static_cast<size_t>(hotCount_);
+  const std::span<const uint16_t> addresses(hotSuffice ? hot_ : called_,
+                                            static_cast<size_t>(hotSuffice ? hotCount_ : calledCount_));
   std::vector<CallTarget> targets;
-  targets.reserve(static_cast<size_t>(calledCount_));
-  for (const uint16_t address : std::span(called_, static_cast<size_t>(calledCount_))) {
+  targets.reserve(addresses.size());
+  for (const uint16_t address : addresses) {
     const uint16_t acall = acalls_[address];
     targets.push_back({address, static_cast<uint16_t>(counts_[address] - acall), acall});
   }
-  std::sort(targets.begin(), targets.end(), [](const CallTarget& a, const CallTarget& b) {
+  const auto mostFirst = [](const CallTarget& a, const CallTarget& b) {
     return a.count() != b.count() ? a.count() > b.count() : a.address < b.address;
-  });
+  };
+  if (limit < targets.size()) {
+    std::partial_sort(targets.begin(), targets.begin() + static_cast<std::ptrdiff_t>(limit),
+                      targets.end(), mostFirst);
+    targets.resize(limit);
+  } else {
+    std::sort(targets.begin(), targets.end(), mostFirst);
+  }
   return targets;
 }
 

@@ -61,8 +61,9 @@ class CallTable {
   int32_t distinctCount() const { return calledCount_; }
   // Every address called at least kHotMinimum times, with its count, in ascending address order.
   std::vector<CallSite> hotSites() const;
-  // Every address called at all: by count, most first, then by address.
-  std::vector<CallTarget> byCount() const;
+  // The `limit` most called addresses (all of them by default): by count, most first, then by
+  // address.
+  std::vector<CallTarget> byCount(size_t limit = 65536) const;
 
  private:
   struct Free {

@@ -9,7 +9,6 @@ namespace opfreq {
 namespace {
 
 constexpr uint8_t kLjmp = 0x02;
-constexpr uint8_t kLcall = 0x12;
 
 // How far the sweep moves past each opcode. Opcodes that need more than a step (the calls,
 // whose operands are decoded, and the fill bytes 00h and FFh, whose runs are counted in one
@@ -20,8 +19,6 @@ constexpr size_t kSlowPath = size_t{1} << 20;
 // A call takes at least two bytes, so a sweep of kSweepLimit bytes holds at most 32768 of them.
 static_assert(kSweepLimit / 2 <= std::numeric_limits<uint16_t>::max(),
               "the 16-bit call counters of CallTable cannot overflow");
-
-constexpr bool isCall(size_t op) { return op == kLcall || (op & 0x1F) == 0x11; }
 
 constexpr std::array<size_t, 256> makeAdvance() {
   std::array<size_t, 256> table{};
@@ -64,7 +61,6 @@ void scanCode(const CodeImage& image, RunState& run, OutputStream& out) {
 size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias, RunState& run) {
   static constexpr std::array<size_t, 256> kAdvance = makeAdvance();
   int32_t* const counts = run.opcodeCount.data();
-  int32_t acalls = 0;
   size_t pos = first;  // the offset of the next instruction
   for (;;) {
     const uint8_t plain = bytes[pos];
@@ -74,19 +70,10 @@ size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias,
     if (pos < kSlowPath) break;  // stepped past the last instruction
     pos -= kSlowPath;            // back at the opcode, which is counted already
     const uint8_t op = bytes[pos];
-    if (op == kLcall) {
-      const uint32_t hi = bytes[pos + 1];
-      const uint32_t lo = bytes[pos + 2];
-      run.calls.count(static_cast<uint16_t>(hi << 8 | lo));
-      pos += 3;
-    } else if (isCall(op)) {
-      // ACALL: the page (top five bits) of the address after the instruction, bits 10 to 8
-      // from the opcode, bits 7 to 0 from the operand. Past FFFFh the page wraps to 0000h.
-      ++acalls;
-      const uint32_t lo = bytes[pos + 1];
-      pos += 2;
-      const size_t next = pos + bias;
-      run.calls.countAcall(static_cast<uint16_t>((next & 0xF800) + (size_t{op} >> 5) * 256 + lo));
+    if (isCall(op)) {
+      const auto length = static_cast<size_t>(OpcodeTable[op].cmdlen);
+      countCall(bytes + pos, pos + length + bias, run);
+      pos += length;
     } else {
       const size_t length = runLength(bytes, pos, last);
       counts[op] += static_cast<int32_t>(length) - 1;
@@ -94,7 +81,6 @@ size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias,
     }
     if (pos > last) break;
   }
-  run.acallCount += acalls;
   return pos;
 }
 

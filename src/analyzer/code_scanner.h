@@ -21,6 +21,23 @@ using CodeImage = std::array<uint8_t, kCodeWindow>;
 // sweeps `image`. run.fileSize must be 1 or more.
 void scanCode(const CodeImage& image, RunState& run, OutputStream& out);
 
+// Counts the call that `code` holds (LCALL, or ACALL: the opcode and its operands), whose next
+// instruction lies at code address `next`.
+inline void countCall(const uint8_t* code, size_t next, RunState& run) {
+  const uint8_t op = code[0];
+  if (op == 0x12) {
+    run.calls.count(static_cast<uint16_t>(code[1] << 8 | code[2]));
+    return;
+  }
+  // ACALL: the page (top five bits) of the address after the instruction, bits 10 to 8 from the
+  // opcode, bits 7 to 0 from the operand. Past FFFFh the page wraps to 0000h.
+  ++run.acallCount;
+  run.calls.countAcall(static_cast<uint16_t>((next & 0xF800) + (size_t{op} >> 5) * 256 + code[1]));
+}
+
+// Whether `op` is LCALL or one of the eight ACALLs.
+constexpr bool isCall(size_t op) { return op == 0x12 || (op & 0x1F) == 0x11; }
+
 // The sweep itself, shared by every sweep: counts the instructions that start at offsets
 // `first` to `last` of `bytes` in one linear pass, into run's opcodeCount, calls and
 // acallCount. The operands of the last instructions are read past `last` as they lie, so up to

@@ -1,10 +1,19 @@
 #include "analyzer/json_view.h"
 
+#include <array>
+#include <charconv>
+
 #include "analyzer/opcode_table.h"
 #include "textout/text_escape.h"
 
 namespace opfreq {
 namespace {
+
+void appendNumber(std::string& out, int64_t value) {
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+  out.append(digits.data(), end);
+}
 
 const char* formatName(HexFormat format) {
   switch (format) {
@@ -40,14 +49,16 @@ class Fields {
   Fields(const Fields&) = delete;
   Fields& operator=(const Fields&) = delete;
 
+  // `name` is one of the keys here, which need no escaping.
   std::string& key(std::string_view name) {
     if (!first_) out_ += ", ";
     first_ = false;
-    appendJsonString(out_, name);
-    out_ += ": ";
+    out_ += '"';
+    out_ += name;
+    out_ += "\": ";
     return out_;
   }
-  void number(std::string_view name, int64_t value) { key(name) += std::to_string(value); }
+  void number(std::string_view name, int64_t value) { appendNumber(key(name), value); }
   void text(std::string_view name, std::string_view value) { appendJsonString(key(name), value); }
 
  private:
@@ -67,7 +78,8 @@ void appendSweep(std::string& out, const SweepInfo& sweep) {
     std::string& list = f.key("entries");
     list += '[';
     for (size_t i = 0; i < sweep.entries.size(); ++i) {
-      list += (i == 0 ? "" : ", ") + std::to_string(sweep.entries[i]);
+      if (i > 0) list += ", ";
+      appendNumber(list, sweep.entries[i]);
     }
     list += ']';
   }

@@ -20,8 +20,12 @@ class RequestRun {
   RequestRun(const Request& request, const RunContext& context, const SymbolTable& symbols,
              OutputStream& out)
       : request_(request), context_(context), symbols_(symbols), out_(out) {
-    // Only a range can reach past the first 64 KiB.
-    if (request.sweep.rangeFrom) whole_.resize(static_cast<size_t>(kMaxFileSize) + 2);
+    // The bytes a sweep may read: up to the region's end and the two that an instruction
+    // starting there may take. Only a range reaches past the first 64 KiB.
+    if (request.sweep.rangeFrom && request.sweep.rangeTo + 3 > static_cast<int64_t>(kCodeWindow)) {
+      wholeSize_ = static_cast<size_t>(request.sweep.rangeTo) + 3;
+      whole_ = std::make_unique_for_overwrite<uint8_t[]>(wholeSize_);
+    }
   }
 
   // Every input in turn; stops early only when the output cannot be written.
@@ -49,9 +53,10 @@ class RequestRun {
   // Reads, sweeps and shows `name`; why it could not be, with the status that says so.
   std::string analyse(const std::string& name, int& status) {
     if (name.empty()) return "empty file name";
-    const std::span<uint8_t> window = whole_.empty() ? std::span<uint8_t>(*code_) : whole_;
+    const std::span<uint8_t> window =
+        whole_ ? std::span<uint8_t>(whole_.get(), wholeSize_) : std::span<uint8_t>(*code_);
     std::optional<OffsetSet> written;
-    if (request_.sweep.written) written.emplace(static_cast<size_t>(kMaxFileSize));
+    if (request_.sweep.written) written.emplace(window.size());
     const LoadedInput input = loadInput(name, name == "-", window, written ? &*written : nullptr);
     const InputImage& image = input.image;
     if (!image.problem.empty()) return image.problem;
@@ -92,7 +97,8 @@ class RequestRun {
   const SymbolTable& symbols_;
   OutputStream& out_;
   std::unique_ptr<CodeImage> code_ = std::make_unique_for_overwrite<CodeImage>();
-  std::vector<uint8_t> whole_;
+  std::unique_ptr<uint8_t[]> whole_;
+  size_t wholeSize_ = 0;
   int analysed_ = 0;
 };
 

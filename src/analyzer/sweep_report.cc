@@ -1,7 +1,5 @@
 #include "analyzer/sweep_report.h"
 
-#include <algorithm>
-
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/report.h"
 #include "textout/text_escape.h"
@@ -32,7 +30,7 @@ std::string sweptLine(const SweepInfo& sweep) {
 
 void writeSweepReport(const Analysis& analysis, OutputStream& out) {
   RunState& run = analysis.run;
-  const std::vector<CallTarget> calls = run.calls.byCount();
+  const std::vector<CallTarget> calls = run.calls.byCount(kCallLines);
   rankOpcodes(run);
   MaskPrinter masks(out);
   out.writeText(analysis.name, true);
@@ -41,9 +39,9 @@ void writeSweepReport(const Analysis& analysis, OutputStream& out) {
   const auto bytes = static_cast<int32_t>(analysis.sweep.bytes);
   out.writeInteger(bytes, true);
   writeOpcodeLines(run, bytes, out, masks);
-  for (size_t k = 0; k < std::min(kCallLines, calls.size()); ++k) {
-    writeCallLine(static_cast<uint16_t>(calls[k].count()), calls[k].address,
-                  analysis.symbols.nameOf(calls[k].address), out, masks);
+  for (const CallTarget& call : calls) {
+    writeCallLine(static_cast<uint16_t>(call.count()), call.address,
+                  analysis.symbols.nameOf(call.address), out, masks);
   }
 }
 

@@ -48,8 +48,7 @@ class HexTextDecoder {
   static constexpr size_t kLongestLine = 1 + 2 * 260 + 1;
 
   // The image's first window.size() bytes go to `window`; an image of more than `limit` bytes
-  // is refused. When `written` is given (for `limit` offsets), every offset a record writes is
-  // added to it.
+  // is refused. When `written` is given, every offset a record writes is added to it.
   HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit,
                  OffsetSet* written = nullptr);
 

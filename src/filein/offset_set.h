@@ -13,13 +13,14 @@ namespace opfreq {
 
 class OffsetSet {
  public:
-  // Offsets 0 to size - 1 can be held; none is in the set.
-  explicit OffsetSet(size_t size) : words_((size + 63) / 64) {}
+  // Offsets 0 to size - 1 can be held; none is in the set. A range that runs past them is cut
+  // there.
+  explicit OffsetSet(size_t size) : size_(size), words_((size + 63) / 64) {}
 
   bool contains(size_t offset) const { return (words_[offset / 64] >> offset % 64 & 1) != 0; }
   void add(size_t offset) { words_[offset / 64] |= uint64_t{1} << offset % 64; }
   void add(size_t first, size_t count) {
-    for (size_t offset = first, end = first + count; offset < end;) {
+    for (size_t offset = first, end = std::min(first + count, size_); offset < end;) {
       const size_t bit = offset % 64;
       const size_t bits = std::min<size_t>(64 - bit, end - offset);
       const uint64_t mask = bits == 64 ? ~uint64_t{0} : ((uint64_t{1} << bits) - 1) << bit;
@@ -43,6 +44,7 @@ class OffsetSet {
   }
 
  private:
+  size_t size_;
   std::vector<uint64_t> words_;
 };
 

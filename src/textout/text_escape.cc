@@ -1,5 +1,7 @@
 #include "textout/text_escape.h"
 
+#include <algorithm>
+
 namespace opfreq {
 namespace {
 
@@ -59,6 +61,14 @@ std::string validUtf8(std::string_view text) {
 void appendJsonString(std::string& out, std::string_view text) {
   constexpr char kHex[] = "0123456789abcdef";
   out += '"';
+  // Most text is printable ASCII without quotes: it goes as it is.
+  if (std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+      })) {
+    out += text;
+    out += '"';
+    return;
+  }
   for (const char c : validUtf8(text)) {
     const auto byte = static_cast<uint8_t>(c);
     if (c == '"' || c == '\\') {

@@ -54,7 +54,24 @@ expect "an address written twice" 0 "" report.exp opfreq twice.hex
 printf '\002\000\000' >short.bin
 reportAs short.bin - >report.exp
 expect "an endless input after the end record" 0 "" report.exp \
-  timeout 10 env --default-signal=PIPE "${OPFREQ[@]}" - < <(printf ':03000000020000FB\n:00000001FF\n' && cat /dev/zero)
+  timeout 10 env --default-signal=PIPE "${OPFREQ[@]}" - < <(printf ':03000000020000FB\n:00000001FF\n' && yes)
+
+# Record text as editors and downloads leave it, whatever its first line holds.
+objcopy -I binary -O ihex "$SAMPLES/demo.bin" demo.hex
+reportAs "$SAMPLES/demo.bin" edited.hex >report.exp
+for edit in "s/^/\xef\xbb\xbf/;2,\$s/^\xef\xbb\xbf//" "1s/^/\r\n \t\n/" "s/\r\?\$/\r/" "s/^/ \t/;s/\$/\t /"; do
+  sed "$edit" demo.hex | tr -d '\n' >edited.hex
+  [ "$edit" = "s/\r\?\$/\r/" ] || sed "$edit" demo.hex >edited.hex
+  expect "read as the image: sed '$edit'" 0 "" report.exp opfreq edited.hex
+done
+objcopy -I binary -O srec --srec-forceS3 "$SAMPLES/demo.bin" edited.hex
+expect "S3 data with an S7 end" 0 "" report.exp opfreq edited.hex
+head -c 9000 /dev/zero | tr '\0' : >colons.bin
+reportAs colons.bin colons.bin >report.exp
+expect "a file of ':' is a binary" 0 "" report.exp opfreq colons.bin
+yes ':0100000000FF' | opfreq - >/dev/null 2>endless.err
+grep -qx "opfreq: -: Intel HEX line [0-9]*: the text runs past 64 MiB before its end-of-file record" endless.err ||
+  { echo "FAILED: endless record text: $(cat endless.err)" >&2; failures=$((failures + 1)); }
 
 while IFS='|' read -r what text message; do
   printf "$text" >bad.txt
@@ -69,6 +86,14 @@ an image over 256 KiB|:020000040004F6\n:0100000000FF\n:00000001FF\n|Intel HEX li
 no data|:00000001FF\n|Intel HEX text holds no data
 a wrong record count|S104000002F9\nS5030002FA\n|S-record line 2: the record count is 2, the data records before it 1
 no termination or count|S104000002F9\n|S-record text ends at line 1 without a termination record (S7, S8, S9) or a record count (S5, S6)
+a bad checksum on line 1|:0300000002000CEE\n:00000001FF\n|Intel HEX line 1: checksum is EEh, should be EFh
+a hand edit on line 1| :030000000200OCEF\n:00000001FF\n|Intel HEX line 1, column 15: 'O' is not a hex digit
+a cut inside the first record|:0300000002|Intel HEX line 1: record is shorter than its count
+a comment line first|; from the linker\n:0300000002000CEF\n:00000001FF\n|Intel HEX line 1: a record starts with ':', not ';'
+a bad S0 checksum|S00600004844521C\nS1060000020008EF\nS9030000FC\n|S-record line 1: checksum is 1Ch, should be 1Bh
+a short extended address|:0100000401FA\n:00000001FF\n|Intel HEX line 1: record type 04 must hold 2 data bytes
+no room for the address|S2030000FC\nS9030000FC\n|S-record line 1: record is too short for its address
+a count, then more data cut short|S104000002F9\nS5030001FB\nS104000102F8\n|S-record text ends at line 3 without a termination record (S7, S8, S9) or a record count (S5, S6)
 ROWS
 
 verdict "HEX and S-record"

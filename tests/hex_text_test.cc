@@ -33,25 +33,29 @@ Decoded decode(std::string_view text, size_t piece = 1 << 20, size_t window = 16
   return d;
 }
 
-TEST(HexText, AWellFormedFirstRecordIsRecognised) {
+TEST(HexText, RecordTextIsKnownByItsFirst8KiBWhateverItsFirstLine) {
+  const auto text = [](size_t length) { return std::string(length, 'x') + "\n:0"; };
   const struct {
     std::string head;
     HexFormat format;
   } rows[] = {
-      {":100010004011481148114811483100D8EB80FEF4D6\r\n:00000001FF", HexFormat::IntelHex},
       {":00000001ff", HexFormat::IntelHex},
-      {":100010004011481148114811483100D8EB80FEF4D7\n", HexFormat::None},  // checksum
-      {":0F0010004011481148114811483100D8EB80FEF4D6\n", HexFormat::None},  // count
-      {":00000006FA\n", HexFormat::None},                                  // type
+      {":0300000002", HexFormat::IntelHex},  // cut inside the first record
+      {"\xEF\xBB\xBF:0300000002000CEF\r\n", HexFormat::IntelHex},
+      {"; made by hand\r \t\r\n\t:0", HexFormat::IntelHex},
+      {"\x1A\n  S00600004844521C\n:00000001FF\n", HexFormat::SRecord},
+      {text(kRecognitionSpan - 3), HexFormat::IntelHex},
+      {text(kRecognitionSpan - 2), HexFormat::None},  // the digit is past the first 8 KiB
+      {"\xEF\xBB\xBF" + text(kRecognitionSpan - 3), HexFormat::IntelHex},
+      {":0300000002000CEF\n" + std::string(1, '\0'), HexFormat::None},
+      {"::::\n::", HexFormat::None},
+      {"S:00\nSX0\n", HexFormat::None},
       {":\x02\x01\x03\x75\x81", HexFormat::None},
-      {"S00C000064656D6F2E7372656373\r\n", HexFormat::SRecord},
-      {"S9030000FC", HexFormat::SRecord},
-      {"S9030000FD", HexFormat::None},  // checksum
-      {"S9040000FB", HexFormat::None},  // count
-      {"S\x02\x01\x03", HexFormat::None},
+      {"x:00000001FF\n", HexFormat::None},
   };
-  for (const auto& row : rows)
-    EXPECT_EQ(recogniseHexText(bytesOf(row.head)), row.format) << row.head;
+  for (const auto& row : rows) {
+    EXPECT_EQ(recogniseHexText(bytesOf(row.head)), row.format) << row.head.substr(0, 40);
+  }
 }
 
 TEST(HexTextDecoder, BuildsTheImageTheRecordsDescribe) {
@@ -82,6 +86,21 @@ TEST(HexTextDecoder, BuildsTheImageTheRecordsDescribe) {
        {0xFF, 0xA1, 0xA2, 0xA3, 0xA4},
        5,
        ""},
+      {"CR, LF and CR LF end lines; blanks around records and lines of blanks are skipped",
+       " :0200020002fdfd\t\r \t\r\n\t:0100040033C8 \r\n\n:00000001FF",
+       {0xFF, 0xFF, 0x02, 0xFD, 0x33},
+       5,
+       ""},
+      {"a column counts the blanks before the record",
+       "\t :0100000002FD\n  :01000100G0FE\n",
+       {},
+       0,
+       "Intel HEX line 2, column 12: 'G' is not a hex digit"},
+      {"a line that is no record",
+       ":0100000002FD\nhello\n:00000001FF\n",
+       {},
+       0,
+       "Intel HEX line 2: a record starts with ':', not 'h'"},
       {"a later record wins",
        ":030000001234991E\n:01000200AA53\n:00000001FF\n",
        {0x12, 0x34, 0xAA},

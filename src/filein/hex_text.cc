@@ -8,6 +8,10 @@ namespace opfreq {
 namespace {
 
 constexpr uint8_t kNotHex = 0xFF;
+constexpr uint8_t kCtrlZ = 0x1A;
+constexpr int64_t kTextLimit = int64_t{64} << 20;
+
+bool isBlank(uint8_t c) { return c == ' ' || c == '\t'; }
 
 constexpr std::array<uint8_t, 256> kHexValue = [] {
   std::array<uint8_t, 256> table{};
@@ -70,33 +74,34 @@ std::string describe(uint8_t c) {
 
 }  // namespace
 
+std::span<const uint8_t> withoutByteOrderMark(std::span<const uint8_t> text) {
+  constexpr uint8_t kMark[] = {0xEF, 0xBB, 0xBF};
+  return text.size() >= 3 && std::equal(kMark, kMark + 3, text.begin()) ? text.subspan(3) : text;
+}
+
 HexFormat recogniseHexText(std::span<const uint8_t> head) {
-  // Looking no further than the longest record and its LF keeps a large image without a line
-  // feed from costing a full scan.
-  head = head.first(std::min(head.size(), HexTextDecoder::kLongestLine + 1));
-  std::span<const uint8_t> line(head.begin(), std::find(head.begin(), head.end(), '\n'));
-  if (!line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
-  if (line.size() < 2) return HexFormat::None;
-  const bool intel = line[0] == ':';
-  if (!intel && (line[0] != 'S' || line[1] < '0' || line[1] > '9')) return HexFormat::None;
-  const std::span<const uint8_t> digits = line.subspan(intel ? 1 : 2);
-  std::array<uint8_t, 260> record{};
-  const size_t count = digits.size() / 2;
-  unsigned total = 0;
-  if (digits.size() % 2 != 0 || count > record.size() ||
-      (decodePairs(digits.data(), count, record.data(), total) & kNotDigits) != 0) {
-    return HexFormat::None;
+  head = withoutByteOrderMark(head);
+  head = head.first(std::min(head.size(), kRecognitionSpan));
+  const auto digit = [&](size_t i) { return i < head.size() && kHexValue[head[i]] != kNotHex; };
+  HexFormat format = HexFormat::None;
+  bool lineStart = true;  // nothing but blanks since the line began
+  for (size_t i = 0; i < head.size(); ++i) {
+    const uint8_t c = head[i];
+    if ((c < 0x20 || c > 0x7E) && !isBlank(c) && c != '\r' && c != '\n' && c != kCtrlZ) {
+      return HexFormat::None;
+    }
+    if (c == '\r' || c == '\n') {
+      lineStart = true;
+    } else if (!isBlank(c) && lineStart) {
+      lineStart = false;
+      if (format == HexFormat::None && c == ':' && digit(i + 1)) format = HexFormat::IntelHex;
+      if (format == HexFormat::None && c == 'S' && i + 1 < head.size() && head[i + 1] >= '0' &&
+          head[i + 1] <= '9' && digit(i + 2)) {
+        format = HexFormat::SRecord;
+      }
+    }
   }
-  // Intel HEX: count, address (2), type (00 to 05), data, checksum, all adding up to 0.
-  if (intel) {
-    return count >= 5 && count == 5u + record[0] && record[3] <= 5 && (total & 0xFF) == 0
-               ? HexFormat::IntelHex
-               : HexFormat::None;
-  }
-  // S-record: type digit, count of the bytes that follow (address, data, checksum), all adding
-  // up to FFh.
-  return count >= 4 && count == 1u + record[0] && (total & 0xFF) == 0xFF ? HexFormat::SRecord
-                                                                         : HexFormat::None;
+  return format;
 }
 
 HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit,
@@ -150,6 +155,10 @@ bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
       problem_ += ": the record count is " + std::to_string(first) +
                   ", the data records before it " + std::to_string(second);
       break;
+    case Fault::TextTooLong:
+      problem_ += ": the text runs past " + std::to_string(kTextLimit >> 20) + " MiB before its " +
+                  (intel ? "end-of-file record" : "termination record");
+      break;
     case Fault::TooLarge:
       problem_ += ": the image is larger than " + std::to_string(limit_) + " bytes (address " +
                   hex(first, 4) + "h)";
@@ -191,32 +200,58 @@ size_t HexTextDecoder::decodeDataRecord(std::span<const uint8_t> text) {
 }
 
 bool HexTextDecoder::feed(std::span<const uint8_t> text) {
+  textLength_ += static_cast<int64_t>(text.size());
   while (!text.empty() && problem_.empty() && !ended_) {
+    if (afterCarriageReturn_) {
+      afterCarriageReturn_ = false;
+      if (text[0] == '\n') {  // the second half of a CR LF
+        text = text.subspan(1);
+        continue;
+      }
+    }
     if (format_ == HexFormat::IntelHex && lineLength_ == 0) {
       if (const size_t taken = decodeDataRecord(text); taken > 0) {
         text = text.subspan(taken);
         continue;
       }
     }
-    const auto* newline = static_cast<const uint8_t*>(std::memchr(text.data(), '\n', text.size()));
-    const size_t length =
-        newline != nullptr ? static_cast<size_t>(newline - text.data()) : text.size();
-    if (newline != nullptr && lineLength_ == 0 && length <= line_.size()) {
+    const auto end = std::find_if(text.begin(), text.end(), [](uint8_t c) {
+      return c == '\n' || c == '\r';
+    });
+    const auto length = static_cast<size_t>(end - text.begin());
+    if (end != text.end() && lineLength_ == 0 && length <= line_.size()) {
       decodeLine(text.first(length));  // the whole line is in this piece: no copy
     } else {
-      const size_t room = line_.size() - lineLength_;
-      if (length > room) lineOverflow_ = true;
-      std::copy_n(text.begin(), std::min(length, room), line_.begin() + lineLength_);
-      lineLength_ += std::min(length, room);
-      if (newline == nullptr) break;
+      keepLinePart(text.first(length));
+      if (end == text.end()) break;
       decodeLine(std::span(line_).first(lineLength_));
     }
     lineLength_ = 0;
     lineOverflow_ = false;
+    skippedBlanks_ = 0;
     ++lineNumber_;
-    text = text.subspan(std::min(text.size(), length + 1));
+    afterCarriageReturn_ = *end == '\r';
+    text = text.subspan(length + 1);
   }
+  if (problem_.empty() && !ended_ && textLength_ > kTextLimit) refuse(Fault::TextTooLong);
   return problem_.empty() && !ended_;
+}
+
+void HexTextDecoder::keepLinePart(std::span<const uint8_t> part) {
+  // Blanks before a record are dropped here, so that they never take up the line's room.
+  if (lineLength_ == 0) {
+    const auto blanks = static_cast<size_t>(
+        std::find_if_not(part.begin(), part.end(), isBlank) - part.begin());
+    skippedBlanks_ += blanks;
+    part = part.subspan(blanks);
+  }
+  const size_t kept = std::min(part.size(), line_.size() - lineLength_);
+  std::copy_n(part.begin(), kept, line_.begin() + lineLength_);
+  lineLength_ += kept;
+  // Blanks after a record are dropped too; anything else makes the line too long for one.
+  if (!std::all_of(part.begin() + static_cast<std::ptrdiff_t>(kept), part.end(), isBlank)) {
+    lineOverflow_ = true;
+  }
 }
 
 bool HexTextDecoder::finish() {
@@ -241,14 +276,19 @@ bool HexTextDecoder::finish() {
 }
 
 void HexTextDecoder::decodeLine(std::span<const uint8_t> line) {
-  if (!lineOverflow_ && !line.empty() && line.back() == '\r') line = line.first(line.size() - 1);
-  if (!line.empty()) decodeRecord(line);
+  const auto first = std::find_if_not(line.begin(), line.end(), isBlank);
+  const auto last = std::find_if_not(line.rbegin(), line.rend(), isBlank).base();
+  skippedBlanks_ += static_cast<size_t>(first - line.begin());
+  if (first < last) decodeRecord(std::span(first, last));
 }
 
-bool HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
+void HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
   const bool intel = format_ == HexFormat::IntelHex;
   const uint8_t mark = intel ? ':' : 'S';
-  if (line[0] != mark) return refuse(Fault::NoMark, line[0]);
+  if (line[0] != mark) {
+    refuse(Fault::NoMark, line[0]);
+    return;
+  }
   const size_t first = intel ? 1 : 2;  // the first hex digit
   const size_t digits = line.size() - std::min(line.size(), first);
 
@@ -258,22 +298,31 @@ bool HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
   const unsigned faults = decodePairs(line.data() + first, pairs, bytes_.data(), total);
   if ((faults & kNotDigits) != 0 || digits > 2 * pairs) {
     for (size_t i = first; i < line.size(); ++i) {
-      if (kHexValue[line[i]] == kNotHex) return refuse(Fault::NotDigit, i + 1, line[i]);
+      if (kHexValue[line[i]] == kNotHex) {
+        refuse(Fault::NotDigit, skippedBlanks_ + i + 1, line[i]);
+        return;
+      }
     }
   }
 
   // Intel HEX: count, address (2), type, data, checksum. S-record: count, then as many bytes.
   const size_t needed = digits < 2 ? 0 : bytes_[0] + (intel ? 5u : 1u);
-  if (needed == 0 || digits < 2 * needed) return refuse(Fault::Shorter);
-  if (digits > 2 * needed) return refuse(Fault::Longer);
+  if (needed == 0 || digits < 2 * needed || digits > 2 * needed) {
+    refuse(digits > 2 * needed ? Fault::Longer : Fault::Shorter);
+    return;
+  }
   // All bytes add up to 0 in Intel HEX; to FFh in an S-record.
   if (static_cast<uint8_t>(total) != (intel ? 0 : 0xFF)) {
     const unsigned rest = total - bytes_[needed - 1];
-    return refuse(Fault::Checksum, bytes_[needed - 1],
-                  static_cast<uint8_t>(intel ? 0u - rest : ~rest));
+    refuse(Fault::Checksum, bytes_[needed - 1], static_cast<uint8_t>(intel ? 0u - rest : ~rest));
+    return;
   }
   const std::span<const uint8_t> record = std::span(bytes_).first(needed);
-  return intel ? decodeIntelHex(record) : decodeSRecord(line[1], record);
+  if (intel) {
+    decodeIntelHex(record);
+  } else {
+    decodeSRecord(line[1], record);
+  }
 }
 
 bool HexTextDecoder::decodeIntelHex(std::span<const uint8_t> record) {

@@ -2,8 +2,8 @@
 // releases, loaders and programmers write firmware, decoded into the image it describes.
 //
 // Contract:
-// - recogniseHexText looks at the first line alone: one whole record with a correct checksum
-//   is the sign of such text, so that a binary image that merely starts with ':' or 'S' is not.
+// - recogniseHexText tells record text from a binary image by its first 8 KiB, whatever its
+//   first line holds: a damaged first record is refused with its line, never read as a binary.
 // - The image starts at 0000h and ends at the highest address that a data record writes. Every
 //   byte that no record writes, below or between records, is FFh, as erased EPROM or flash
 //   holds it. When records write an address twice, the later one wins, as in memory after a
@@ -14,15 +14,17 @@
 // - Intel HEX: data (00), end of file (01), extended segment (02) and linear (04) addresses;
 //   start addresses (03, 05) are ignored. S-records: data S1, S2, S3 (16-, 24- and 32-bit
 //   addresses), termination S7, S8, S9; the header S0 is ignored. Digits may be in either
-//   case, lines end in LF or CR LF, blank lines are skipped, and whatever follows the end
-//   record is ignored.
+//   case, lines end in LF, CR LF or CR, blanks around a record and blank lines are skipped,
+//   any other line is refused, and whatever follows the end record is ignored. The caller
+//   drops a byte order mark.
 // - The text must be whole: Intel HEX ends with its end-of-file record; S-records with a
 //   termination record or, as srec_cat writes them without a start address, with a record
 //   count (S5, S6). A count must match the data records before it.
 // - Any fault refuses the whole text, with the line where it was found: a wrong checksum, a
 //   character that is not a hex digit, a record shorter or longer than its count, an unknown
 //   record type, an image over the limit, a wrong record count, text that ends without its
-//   end (so that a file cut short never passes as a whole image), and text without data.
+//   end (so that a file cut short never passes as a whole image), text without data, and text
+//   that runs past 64 MiB before its end (an endless stream of records is not waited for).
 #ifndef OPFREQ_FILEIN_HEX_TEXT_H_
 #define OPFREQ_FILEIN_HEX_TEXT_H_
 
@@ -38,8 +40,17 @@ namespace opfreq {
 
 enum class HexFormat { None, IntelHex, SRecord };
 
-// The format whose record `head` (the first bytes of an input) starts with, or None.
+// How much of an input's start recogniseHexText looks at, after a byte order mark.
+constexpr size_t kRecognitionSpan = 8192;
+
+// The format of record text whose first bytes are `head`, or None for a binary image: text is
+// what holds, after an optional UTF-8 byte order mark, only printable ASCII, tabs, line ends and
+// Ctrl+Z in its first kRecognitionSpan bytes, one of whose lines starts (after blanks) with ':'
+// and a hex digit, or 'S', a digit and a hex digit; the first such line tells the format.
 HexFormat recogniseHexText(std::span<const uint8_t> head);
+
+// `text` without the UTF-8 byte order mark that an editor may have put in front of it.
+std::span<const uint8_t> withoutByteOrderMark(std::span<const uint8_t> text);
 
 class HexTextDecoder {
  public:
@@ -67,8 +78,9 @@ class HexTextDecoder {
   // lands in the window, decoded at once: the bytes taken, line end included, or 0 to leave the
   // line to decodeLine.
   size_t decodeDataRecord(std::span<const uint8_t> text);
+  void keepLinePart(std::span<const uint8_t> part);
   void decodeLine(std::span<const uint8_t> line);
-  bool decodeRecord(std::span<const uint8_t> line);
+  void decodeRecord(std::span<const uint8_t> line);
   bool decodeIntelHex(std::span<const uint8_t> record);
   bool decodeSRecord(uint8_t type, std::span<const uint8_t> record);
   bool store(uint64_t address, std::span<const uint8_t> bytes);
@@ -83,7 +95,8 @@ class HexTextDecoder {
     ExtendedAddress,
     NoRoomForAddress,
     RecordCount,
-    TooLarge
+    TooLarge,
+    TextTooLong
   };
   // Words the fault, with the line being read; `first` and `second` are its particulars.
   bool refuse(Fault fault, uint64_t first = 0, uint64_t second = 0);
@@ -101,7 +114,10 @@ class HexTextDecoder {
   int64_t lineNumber_ = 1;     // of the line being read
   std::array<uint8_t, kLongestLine> line_{};  // a line that began in an earlier piece
   size_t lineLength_ = 0;
-  bool lineOverflow_ = false;         // longer than any record: only its start is in line_
+  bool lineOverflow_ = false;  // longer than any record: only its start is in line_
+  size_t skippedBlanks_ = 0;   // before the record on the line being read
+  bool afterCarriageReturn_ = false;  // the last line ended in CR, which an LF may follow
+  int64_t textLength_ = 0;            // fed so far
   std::array<uint8_t, 260> bytes_{};  // the record's bytes after the line's first characters
   std::string problem_;
 };

@@ -8,6 +8,7 @@ namespace opfreq {
 namespace {
 
 constexpr size_t kPiece = 8192;  // as the stream's own buffer: one read of the platform each
+constexpr size_t kByteOrderMark = 3;
 
 // One input being read into its image.
 class ImageReader {
@@ -17,7 +18,8 @@ class ImageReader {
       : files_(files), number_(number), window_(window), limit_(limit), written_(written) {}
 
   InputImage read() {
-    const size_t asked = std::min(kPiece, window_.size());
+    // Enough to tell record text from a binary, a byte order mark in front.
+    const size_t asked = std::min(kRecognitionSpan + kByteOrderMark, window_.size());
     const size_t read = files_.readAvailable(number_, window_.first(asked));
     const HexFormat format = recogniseHexText(window_.first(read));
     InputImage image = format == HexFormat::None ? readBinary(read, read == asked)
@@ -63,16 +65,16 @@ class ImageReader {
 
   // Text whose first `read` bytes are in the window.
   InputImage readText(HexFormat format, size_t read, bool more) {
-    std::array<uint8_t, kPiece> piece;
+    std::array<uint8_t, kRecognitionSpan + kByteOrderMark> piece;
     std::copy_n(window_.begin(), read, piece.begin());
     HexTextDecoder decoder(format, window_, limit_, written_);
-    bool wanted = decoder.feed(std::span(piece).first(read));
+    bool wanted = decoder.feed(withoutByteOrderMark(std::span(piece).first(read)));
     // What follows the end record is read all the same, so that a pipe's writer can finish, but
     // no more of it than an image may have: an endless one is not waited for.
     int64_t ignored = 0;
     while (more && decoder.problem().empty() && ignored <= limit_) {
-      read = files_.readAvailable(number_, piece);
-      more = read == piece.size();
+      read = files_.readAvailable(number_, std::span(piece).first(kPiece));
+      more = read == kPiece;
       if (wanted) {
         wanted = decoder.feed(std::span(piece).first(read));
       } else {

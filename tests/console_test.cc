@@ -90,6 +90,9 @@ TEST(ConsoleKeys, ComposesAltKeypadNumbersWhenAltIsReleased) {
   pad(0);
   releaseAlt();
   EXPECT_FALSE(queue.take());  // adds up to 0: nothing
+  for (const int digit : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2}) pad(digit);
+  releaseAlt();
+  EXPECT_EQ(queue.take(), 123456789012 % 256);  // the low byte, however long the number
 }
 
 // A screen buffer in memory, with a window of rows onto it.

@@ -196,7 +196,7 @@ void ConsoleKeyReader::handle(const KeyEvent& event, KeyQueue& queue) {
   const bool alt = altOnly(event.controlState);
   const bool keypadDigit = isKeypadDigit(event.virtualKey);
   const auto deliver = [&] {
-    if (accumulator_ != 0) queue.add(accumulator_ & 0xFF);
+    if (accumulator_ != 0) queue.add(static_cast<int>(accumulator_ & 0xFF));
     accumulator_ = 0;
   };
   if (!event.keyDown) {
@@ -207,7 +207,7 @@ void ConsoleKeyReader::handle(const KeyEvent& event, KeyQueue& queue) {
   if (event.repeatCount == 0) return;
   const int code = translateKeyPress(event);
   if (keypadDigit && alt) {
-    accumulator_ = accumulator_ * 10 + (event.virtualKey - 96);
+    accumulator_ = accumulator_ * 10 + static_cast<uint32_t>(event.virtualKey - 96);
   } else if (code != kNoKey) {
     accumulator_ = 0;
   } else if (!alt) {

@@ -40,7 +40,9 @@ class ConsoleKeyReader {
   void handle(const KeyEvent& event, KeyQueue& queue);
 
  private:
-  int accumulator_ = 0;
+  // Wraps, as unsigned arithmetic does: its low byte, the one delivered, stays the exact
+  // number's however many digits are typed.
+  uint32_t accumulator_ = 0;
 };
 
 }  // namespace opfreq

@@ -34,6 +34,10 @@ expect "a missing file" 1 "opfreq: nosuch.bin: No such file or directory" /dev/n
 expect "an empty file" 1 "opfreq: empty.bin: file is empty" /dev/null opfreq empty.bin
 expect "262145 bytes" 1 "opfreq: huge.bin: file is larger than 262144 bytes" /dev/null opfreq huge.bin
 expect "a folder" 1 "opfreq: folder: Is a directory" /dev/null opfreq folder
+if [ -r /proc/kallsyms ]; then  # megabytes, which its length, 0, does not tell
+  expect "a file longer than its length says" 1 "opfreq: /proc/kallsyms: file is larger than 262144 bytes" \
+    /dev/null opfreq /proc/kallsyms
+fi
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   # A copy that nobody can reach, wherever the build folder lies.
   cp demo.bin secret.bin && chmod 000 secret.bin && cp "${OPFREQ[0]}" ./opfreq-copy

@@ -42,9 +42,8 @@ TEST(Extended, RoundsEachStepOnceThenAgainWhenStored) {
   EXPECT_EQ((ext(5e-324) * ext(0.75)).toDouble(), 5e-324);
 }
 
-#if LDBL_MANT_DIG == 64
-// The x87 format is the reference: on this hardware every operation of the type must give the
-// very bits that `long double` gives.
+// The x87 format is the reference: where `long double` is that format, every operation of the
+// type must give the very bits that it gives.
 class HardwareCrossCheck : public ::testing::Test {
  protected:
   struct Operand {
@@ -106,6 +105,10 @@ class HardwareCrossCheck : public ::testing::Test {
 constexpr int kOperandsPerOperation = 1 << 20;
 
 TEST_F(HardwareCrossCheck, MultiplyDivideAddSubtractAndStoreAgree) {
+  if (LDBL_MANT_DIG != 64) {
+    GTEST_SKIP() << "long double here has " << LDBL_MANT_DIG
+                 << " significand bits, not the x87 format's 64: no hardware to check against";
+  }
   for (int n = 0; n < kOperandsPerOperation; ++n) {
     const Operand a = next();
     const Operand b = next();
@@ -120,8 +123,6 @@ TEST_F(HardwareCrossCheck, MultiplyDivideAddSubtractAndStoreAgree) {
     }
   }
 }
-
-#endif
 
 }  // namespace
 }  // namespace opfreq

@@ -44,8 +44,9 @@ class ImageReader {
     auto size = static_cast<int64_t>(read);
     if (more && read == window_.size()) {
       size = files_.fileLength(number_);
-      if (size < 0) {
-        // A pipe: counted as it is read, up to one byte past the limit.
+      if (size < static_cast<int64_t>(read)) {
+        // A pipe, or a file whose length cannot be measured or is less than was read (a /proc
+        // file gives 0): counted as it is read, up to one byte past the limit.
         size = static_cast<int64_t>(read);
         std::array<uint8_t, kPiece> piece;
         for (size_t wanted = 1; wanted > 0 && size <= limit_;) {

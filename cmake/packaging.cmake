@@ -11,7 +11,7 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   # As text files that Windows opens with a double click and shows with CR LF line ends.
-  configure_file(README.md README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(doc/README-windows.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS opfreq RUNTIME DESTINATION .)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
@@ -37,9 +37,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-  set(CPACK_PACKAGE_DESCRIPTION "opfreq reads a raw binary image of MCS-51 (8051-family) program memory and
-reports which opcodes occur most often and which subroutine addresses are
-called most often. It makes one linear pass without disassembly, so the
-figures are a quick fingerprint of an image.")
+  set(CPACK_PACKAGE_DESCRIPTION "opfreq reads an MCS-51 (8051-family) program-memory image, as a raw binary,
+Intel HEX or Motorola S-records, and reports which opcodes occur most often
+and which subroutine addresses are called most often. Its plain-text report
+comes from one linear pass over every byte, a quick fingerprint of an image;
+options count only the code reached from the vectors, only the bytes a HEX
+file wrote, or one bank, and write JSON or CSV for scripts.")
 endif()
 include(CPack)

@@ -15,7 +15,9 @@ std::string sweptLine(const SweepInfo& sweep) {
     line += "the code reached from ";
     if (sweep.entries.empty()) line += "no entry point";
     for (size_t i = 0; i < sweep.entries.size(); ++i) {
-      line += (i == 0 ? "" : " ") + hexDigits(sweep.entries[i], 4) + "h";
+      if (i > 0) line += ' ';
+      line += hexDigits(sweep.entries[i], 4);
+      line += 'h';
     }
     line += ", ";
   }

@@ -37,8 +37,8 @@ std::vector<CallSite> CallTable::hotSites() const {
 std::vector<CallTarget> CallTable::byCount(size_t limit) const {
   // When enough addresses are called kHotMinimum times or more, the most called are among them.
   const bool hotSuffice = limit <= static_cast<size_t>(hotCount_);
-  const std::span<const uint16_t> addresses(hotSuffice ? hot_ : called_,
-                                            static_cast<size_t>(hotSuffice ? hotCount_ : calledCount_));
+  const std::span<const uint16_t> addresses(
+      hotSuffice ? hot_ : called_, static_cast<size_t>(hotSuffice ? hotCount_ : calledCount_));
   std::vector<CallTarget> targets;
   targets.reserve(addresses.size());
   for (const uint16_t address : addresses) {

@@ -94,9 +94,8 @@ class Parser {
         request_.sweep.written = true;
         return true;
       case kEntry:
-        return takeAddress("--entry", argument, [&](uint16_t a) {
-          request_.sweep.entries.push_back(a);
-        });
+        return takeAddress("--entry", argument,
+                           [&](uint16_t a) { request_.sweep.entries.push_back(a); });
       case kAt:
         return takeAddress("--at", argument, [&](uint16_t a) { request_.sweep.at = a; });
       case kRange:
@@ -137,7 +136,8 @@ class Parser {
   template <typename Use>
   bool takeAddress(const char* option, const std::string& argument, Use use) {
     const std::optional<uint16_t> address = parseAddress(argument);
-    if (!address) return wrong(std::string(option) + " " + argument + ": not an address 0 to FFFF in hex");
+    if (!address)
+      return wrong(std::string(option) + " " + argument + ": not an address 0 to FFFF in hex");
     use(*address);
     return true;
   }
@@ -145,7 +145,8 @@ class Parser {
   bool takeRange(const std::string& argument) {
     const size_t dash = argument.find('-');
     const auto from = parseHexNumber(argument.substr(0, dash));
-    const auto to = dash == std::string::npos ? std::nullopt : parseHexNumber(argument.substr(dash + 1));
+    const auto to =
+        dash == std::string::npos ? std::nullopt : parseHexNumber(argument.substr(dash + 1));
     if (!from || !to || *from > *to) {
       return wrong("--range " + argument + ": not FROM-TO, two image offsets in hex, FROM first");
     }
@@ -167,7 +168,8 @@ class Parser {
 CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHelp) {
   CommandLine line;
   if (args.empty()) return line;
-  if (std::none_of(args.begin(), args.end(), [&](const auto& a) { return isOption(a, slashHelp); })) {
+  if (std::none_of(args.begin(), args.end(),
+                   [&](const auto& a) { return isOption(a, slashHelp); })) {
     line.kind = CommandLine::Kind::Joined;
     for (size_t i = 0; i < args.size(); ++i) line.name += (i > 0 ? " " : "") + args[i];
     return line;
@@ -176,12 +178,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
   // getopt_long permutes its argument vector and keeps its place in globals: it gets copies,
   // and starts afresh.
   std::vector<std::string> copies{"opfreq"};
+  copies.reserve(args.size() + 1);
   bool ended = false;
   for (const std::string& arg : args) {
     ended = ended || arg == "--";
     copies.push_back(!ended && slashHelp && arg == "/?" ? "--help" : arg);
   }
   std::vector<char*> argv;
+  argv.reserve(copies.size() + 1);
   for (std::string& copy : copies) argv.push_back(copy.data());
   argv.push_back(nullptr);
   optind = 0;
@@ -191,8 +195,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
   for (int value; (value = getopt_long(argc, argv.data(), ":ho:", kLongOptions, nullptr)) != -1;) {
     if (value == ':') return parser.wrong("option " + nameOf(optopt) + " needs a value"), line;
     if (value == '?') {
-      if (optopt >= kHelp) return parser.wrong("option " + nameOf(optopt) + " takes no value"), line;
-      const std::string given = optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
+      if (optopt >= kHelp)
+        return parser.wrong("option " + nameOf(optopt) + " takes no value"), line;
+      const std::string given =
+          optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
       return parser.wrong("unknown option " + given.substr(0, given.find('='))), line;
     }
     if (!parser.take(value, optarg != nullptr ? optarg : "")) return line;

@@ -65,8 +65,7 @@ LoadedInput loadInput(const std::string& name, bool standardInput, std::span<uin
   return input;
 }
 
-RunOutcome finishOutput(const OutputStream& out, std::string_view outputName,
-                        RunOutcome outcome) {
+RunOutcome finishOutput(const OutputStream& out, std::string_view outputName, RunOutcome outcome) {
   const int error = out.firstError();
   if (error == 0) return outcome;
   outcome.exitStatus = std::max(outcome.exitStatus, kInputFailed);

@@ -94,7 +94,8 @@ class Follower {
   bool covered(size_t index) const {
     for (size_t back = 0; back < 3 && back <= index; ++back) {
       const size_t start = index - back;
-      if (starts_.contains(start) && OpcodeTable[bytes_[start]].cmdlen > static_cast<int32_t>(back)) {
+      if (starts_.contains(start) &&
+          OpcodeTable[bytes_[start]].cmdlen > static_cast<int32_t>(back)) {
         return true;
       }
     }
@@ -163,7 +164,7 @@ class Follower {
   uint16_t at_;
   uint32_t bias_;  // code address minus image offset
   RunState& run_;
-  OffsetSet starts_;  // indexes where a counted instruction starts
+  OffsetSet starts_;                     // indexes where a counted instruction starts
   std::unique_ptr<uint16_t[]> pending_;  // addresses still to visit
   size_t pendingCount_ = 0;
 };
@@ -182,7 +183,8 @@ void followCode(const SweepInput& input, std::span<const uint16_t> entries, RunS
     if (follower.traceVector(vector)) info.entries.push_back(vector);
   }
   // Each instruction is counted once: the bytes swept are the counts times the lengths.
-  for (size_t op = 0; op < 256; ++op) info.bytes += int64_t{run.opcodeCount[op]} * OpcodeTable[op].cmdlen;
+  for (size_t op = 0; op < 256; ++op)
+    info.bytes += int64_t{run.opcodeCount[op]} * OpcodeTable[op].cmdlen;
   std::sort(info.entries.begin(), info.entries.end());
   info.entries.erase(std::unique(info.entries.begin(), info.entries.end()), info.entries.end());
 }

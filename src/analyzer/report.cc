@@ -45,9 +45,9 @@ void writeOpcodeLines(const RunState& run, int32_t denominator, OutputStream& ou
     masks.putNumber(static_cast<double>(length));
     masks.putNumber(static_cast<double>(count));
     masks.putNumber(static_cast<double>(size));
-    const Extended percent = denominator == 0 ? Extended::fromInt(0)
-                                              : Extended::fromInt(int64_t{size} * 100) /
-                                                    Extended::fromInt(denominator);
+    const Extended percent =
+        denominator == 0 ? Extended::fromInt(0)
+                         : Extended::fromInt(int64_t{size} * 100) / Extended::fromInt(denominator);
     masks.putNumber(percent.toDouble());
     masks.endMask(true);
     if (rank < 3) firstThreePercent = (percent + Extended::fromDouble(firstThreePercent)).toFloat();

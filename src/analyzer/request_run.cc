@@ -35,8 +35,10 @@ class RequestRun {
       int status = kInputFailed;
       const std::string problem = analyse(name, status);
       if (!problem.empty()) {
-        const std::string shown = name.empty() ? "\"\"" : name;
-        outcome.messages.push_back(shown + ": " + problem);
+        std::string message = name.empty() ? "\"\"" : name;
+        message += ": ";
+        message += problem;
+        outcome.messages.push_back(std::move(message));
         outcome.exitStatus = std::max(outcome.exitStatus, status);
         if (request_.view == View::Json) out_.writeText(jsonErrorLine(name, problem));
       } else {
@@ -69,8 +71,8 @@ class RequestRun {
       return "";
     }
     const auto run = std::make_unique<RunState>();
-    const SweepInfo sweep = sweepImage({window, image.size, written ? &*written : nullptr},
-                                       request_.sweep, *run);
+    const SweepInfo sweep =
+        sweepImage({window, image.size, written ? &*written : nullptr}, request_.sweep, *run);
     const std::string shownName = request_.view == View::Text ? context_.reportName(name) : name;
     const Analysis analysis{shownName, image.format, image.size, *run, sweep, symbols_};
     switch (request_.view) {
@@ -82,7 +84,8 @@ class RequestRun {
         break;
       case View::CsvOpcodes:
       case View::CsvCalls: {
-        const CsvTable table = request_.view == View::CsvCalls ? CsvTable::Calls : CsvTable::Opcodes;
+        const CsvTable table =
+            request_.view == View::CsvCalls ? CsvTable::Calls : CsvTable::Opcodes;
         // The header once, before the first rows: a run whose inputs all fail writes nothing.
         if (analysed_ == 0) out_.writeText(csvHeader(table));
         out_.writeText(csvRows(table, analysis));

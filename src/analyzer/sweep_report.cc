@@ -23,8 +23,8 @@ std::string sweptLine(const SweepInfo& sweep) {
   }
   if (sweep.written) line += "the bytes written in ";
   line += "offsets " + hexDigits(static_cast<uint64_t>(sweep.from), 5) + "h to " +
-          hexDigits(static_cast<uint64_t>(sweep.to), 5) + "h at address " +
-          hexDigits(sweep.at, 4) + "h";
+          hexDigits(static_cast<uint64_t>(sweep.to), 5) + "h at address " + hexDigits(sweep.at, 4) +
+          "h";
   return line;
 }
 

@@ -18,11 +18,13 @@ void sweepLinear(const SweepInput& input, RunState& run, SweepInfo& info) {
   for (auto first = static_cast<size_t>(info.from);;) {
     if (input.written != nullptr) first = input.written->next(first, end, true);
     if (first >= end) break;
-    const size_t last = (input.written != nullptr ? input.written->next(first, end, false) : end) - 1;
+    const size_t last =
+        (input.written != nullptr ? input.written->next(first, end, false) : end) - 1;
     size_t pos = first;
     // An instruction that starts two bytes before the run's end fits whatever its length.
     if (last - first >= 2) pos = sweepSpan(input.bytes.data(), first, last - 2, bias, run);
-    while (pos <= last && pos + static_cast<size_t>(OpcodeTable[input.bytes[pos]].cmdlen) - 1 <= last) {
+    while (pos <= last &&
+           pos + static_cast<size_t>(OpcodeTable[input.bytes[pos]].cmdlen) - 1 <= last) {
       pos = sweepSpan(input.bytes.data(), pos, pos, bias, run);
     }
     info.bytes += static_cast<int64_t>(pos - first);
@@ -35,8 +37,8 @@ void sweepLinear(const SweepInput& input, RunState& run, SweepInfo& info) {
 std::string regionProblem(const SweepOptions& options, int64_t size) {
   if (!options.rangeFrom || options.rangeTo < size) return "";
   return "the range " + hexDigits(static_cast<uint64_t>(*options.rangeFrom), 5) + "h to " +
-         hexDigits(static_cast<uint64_t>(options.rangeTo), 5) + "h ends past the image, which has " +
-         std::to_string(size) + " bytes";
+         hexDigits(static_cast<uint64_t>(options.rangeTo), 5) +
+         "h ends past the image, which has " + std::to_string(size) + " bytes";
 }
 
 SweepInfo sweepImage(const SweepInput& input, const SweepOptions& options, RunState& run) {
@@ -56,8 +58,7 @@ SweepInfo sweepImage(const SweepInput& input, const SweepOptions& options, RunSt
     sweepSpan(input.bytes.data(), 0, static_cast<size_t>(info.to), 0, run);
     info.bytes = info.to + 1;
   }
-  info.instructions =
-      std::accumulate(run.opcodeCount.begin(), run.opcodeCount.end(), int64_t{0});
+  info.instructions = std::accumulate(run.opcodeCount.begin(), run.opcodeCount.end(), int64_t{0});
   return info;
 }
 

@@ -44,7 +44,7 @@ struct SweepInfo {
   int64_t to = 0;
   uint16_t at = 0;
   bool written = false;  // only the offsets a record text wrote were read
-  int64_t bytes = 0;  // the lengths of the instructions counted, added up
+  int64_t bytes = 0;     // the lengths of the instructions counted, added up
   int64_t instructions = 0;
   std::vector<uint16_t> entries;  // follow: the entry points used, ascending
 };

@@ -106,7 +106,7 @@ HexFormat recogniseHexText(std::span<const uint8_t> head) {
 
 HexTextDecoder::HexTextDecoder(HexFormat format, std::span<uint8_t> window, int64_t limit,
                                OffsetSet* written)
-    : format_(format), window_(window), limit_(limit), written_(written) {
+    : window_(window), limit_(limit), written_(written), format_(format) {
   std::fill(window_.begin(), window_.end(), uint8_t{0xFF});
 }
 
@@ -215,9 +215,8 @@ bool HexTextDecoder::feed(std::span<const uint8_t> text) {
         continue;
       }
     }
-    const auto end = std::find_if(text.begin(), text.end(), [](uint8_t c) {
-      return c == '\n' || c == '\r';
-    });
+    const auto end =
+        std::find_if(text.begin(), text.end(), [](uint8_t c) { return c == '\n' || c == '\r'; });
     const auto length = static_cast<size_t>(end - text.begin());
     if (end != text.end() && lineLength_ == 0 && length <= line_.size()) {
       decodeLine(text.first(length));  // the whole line is in this piece: no copy
@@ -240,8 +239,8 @@ bool HexTextDecoder::feed(std::span<const uint8_t> text) {
 void HexTextDecoder::keepLinePart(std::span<const uint8_t> part) {
   // Blanks before a record are dropped here, so that they never take up the line's room.
   if (lineLength_ == 0) {
-    const auto blanks = static_cast<size_t>(
-        std::find_if_not(part.begin(), part.end(), isBlank) - part.begin());
+    const auto blanks =
+        static_cast<size_t>(std::find_if_not(part.begin(), part.end(), isBlank) - part.begin());
     skippedBlanks_ += blanks;
     part = part.subspan(blanks);
   }

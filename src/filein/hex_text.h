@@ -38,7 +38,7 @@
 
 namespace opfreq {
 
-enum class HexFormat { None, IntelHex, SRecord };
+enum class HexFormat : uint8_t { None, IntelHex, SRecord };
 
 // How much of an input's start recogniseHexText looks at, after a byte order mark.
 constexpr size_t kRecognitionSpan = 8192;
@@ -101,25 +101,25 @@ class HexTextDecoder {
   // Words the fault, with the line being read; `first` and `second` are its particulars.
   bool refuse(Fault fault, uint64_t first = 0, uint64_t second = 0);
 
-  HexFormat format_;
   std::span<uint8_t> window_;
   int64_t limit_;
   OffsetSet* written_;
   int64_t imageSize_ = 0;
-  uint64_t base_ = 0;          // from the last extended address record
-  bool segmented_ = false;     // offsets wrap within a 64 KiB segment (record type 02)
-  bool ended_ = false;         // the end record was read
-  uint64_t dataRecords_ = 0;   // S-records since the last count record
-  bool countedToEnd_ = false;  // the last S-record was a count that matched
-  int64_t lineNumber_ = 1;     // of the line being read
-  std::array<uint8_t, kLongestLine> line_{};  // a line that began in an earlier piece
+  uint64_t base_ = 0;         // from the last extended address record
+  uint64_t dataRecords_ = 0;  // S-records since the last count record
+  int64_t lineNumber_ = 1;    // of the line being read
+  int64_t textLength_ = 0;    // fed so far
   size_t lineLength_ = 0;
-  bool lineOverflow_ = false;  // longer than any record: only its start is in line_
-  size_t skippedBlanks_ = 0;   // before the record on the line being read
-  bool afterCarriageReturn_ = false;  // the last line ended in CR, which an LF may follow
-  int64_t textLength_ = 0;            // fed so far
-  std::array<uint8_t, 260> bytes_{};  // the record's bytes after the line's first characters
+  size_t skippedBlanks_ = 0;  // before the record on the line being read
   std::string problem_;
+  std::array<uint8_t, kLongestLine> line_{};  // a line that began in an earlier piece
+  std::array<uint8_t, 260> bytes_{};  // the record's bytes after the line's first characters
+  HexFormat format_;
+  bool segmented_ = false;            // offsets wrap within a 64 KiB segment (record type 02)
+  bool ended_ = false;                // the end record was read
+  bool countedToEnd_ = false;         // the last S-record was a count that matched
+  bool lineOverflow_ = false;         // longer than any record: only its start is in line_
+  bool afterCarriageReturn_ = false;  // the last line ended in CR, which an LF may follow
 };
 
 }  // namespace opfreq

@@ -11,8 +11,8 @@ namespace {
 constexpr size_t kFlushSize = 65536;
 
 std::wstring widen(std::string_view utf8) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   for (wchar_t& c : wide) {
@@ -109,8 +109,7 @@ int OutputFile::commit() {
   if (!CloseHandle(p.handle) && error == 0) error = errnoFor(GetLastError());
   p.handle = INVALID_HANDLE_VALUE;
   if (p.temporary.empty()) return error;
-  if (error == 0 &&
-      !MoveFileExW(p.temporary.c_str(), p.name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (error == 0 && !MoveFileExW(p.temporary.c_str(), p.name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     error = errnoFor(GetLastError());
   }
   if (error != 0) DeleteFileW(p.temporary.c_str());

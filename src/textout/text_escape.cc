@@ -13,7 +13,7 @@ size_t sequenceLength(std::string_view text) {
   const uint8_t lead = byte(0);
   if (lead < 0x80) return 1;
   size_t length = 0;
-  uint8_t low = 0x80;  // the second byte's range, narrowed against overlong forms, surrogates
+  uint8_t low = 0x80;   // the second byte's range, narrowed against overlong forms, surrogates
   uint8_t high = 0xBF;  // and code points past U+10FFFF
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;
@@ -62,9 +62,8 @@ void appendJsonString(std::string& out, std::string_view text) {
   constexpr char kHex[] = "0123456789abcdef";
   out += '"';
   // Most text is printable ASCII without quotes: it goes as it is.
-  if (std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
-      })) {
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; })) {
     out += text;
     out += '"';
     return;

@@ -1,10 +1,15 @@
-// Any bytes, analysed as an image of that length: the report must keep its shape.
+// Any bytes, analysed as an image of that length: the report must keep its shape. Then swept by
+// the linear and follow sweeps over a region, mapping and written bytes that the data's first
+// bytes choose: they must stay in the region and count each instruction's bytes once.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analyzer/driver.h"
+#include "analyzer/opcode_table.h"
+#include "analyzer/sweeps.h"
 
 namespace {
 
@@ -48,5 +53,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(report.empty());
   const int warnings = (data[0] != 0x02) + (size > 65536);
   check(lines >= 24 + warnings && lines <= 32 + warnings);
+
+  std::vector<uint8_t> whole(data, data + size);
+  whole.resize(size + 2);
+  opfreq::OffsetSet written(size);
+  for (size_t i = 0; i < size; ++i) {
+    if ((i * 7 + data[0]) % 11 != 0) written.add(i, 1);
+  }
+  opfreq::SweepOptions options;
+  options.follow = (data[0] & 1) != 0;
+  options.written = (data[0] & 2) != 0;
+  const size_t from = size > 1 ? data[1] * size / 256 : 0;
+  options.rangeFrom = static_cast<int64_t>(from);
+  options.rangeTo = static_cast<int64_t>(std::min(size - 1, from + 65535));
+  if ((data[0] & 4) != 0) options.at = static_cast<uint16_t>(data[0] << 8 | data[size - 1]);
+  options.entries = {static_cast<uint16_t>(data[size / 2] << 8 | data[size - 1])};
+  auto run = std::make_unique<opfreq::RunState>();
+  const opfreq::SweepInfo info = opfreq::sweepImage(
+      {whole, static_cast<int64_t>(size), options.written ? &written : nullptr}, options, *run);
+  int64_t instructions = 0;
+  int64_t bytes = 0;
+  for (size_t op = 0; op < 256; ++op) {
+    instructions += run->opcodeCount[op];
+    bytes += int64_t{run->opcodeCount[op]} * opfreq::OpcodeTable[op].cmdlen;
+  }
+  check(info.instructions == instructions && info.bytes == bytes);
+  check(bytes <= 3 * (info.to - info.from + 1) &&
+        (options.follow || bytes <= info.to - info.from + 1));
   return 0;
 }

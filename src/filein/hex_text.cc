@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "textout/text_escape.h"
+
 namespace opfreq {
 namespace {
 
@@ -56,20 +58,10 @@ unsigned decodePairs(const uint8_t* digit, size_t pairs, uint8_t* bytes, unsigne
   return faults;
 }
 
-std::string hex(uint64_t value, int minimumDigits) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0 || static_cast<int>(text.size()) < minimumDigits);
-  return text;
-}
-
 // A character as a message shows it: 'G', or byte 1Ah when it would not show.
 std::string describe(uint8_t c) {
   if (c >= 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
-  return "byte " + hex(c, 2) + "h";
+  return "byte " + hexDigits(c, 2) + "h";
 }
 
 }  // namespace
@@ -134,19 +126,19 @@ bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
       problem_ += ": record is longer than its count";
       break;
     case Fault::Checksum:
-      problem_ += ": checksum is " + hex(first, 2) + "h, should be " + hex(second, 2) + "h";
+      problem_ += ": checksum is " + hexDigits(first, 2) + "h, should be " + hexDigits(second, 2) + "h";
       break;
     case Fault::UnknownType:
       problem_ += ": unknown record type ";
       if (intel) {
-        problem_ += hex(first, 2);
+        problem_ += hexDigits(first, 2);
       } else {
         problem_ += 'S';
         problem_ += first >= 0x20 && first < 0x7F ? static_cast<char>(first) : '?';
       }
       break;
     case Fault::ExtendedAddress:
-      problem_ += ": record type " + hex(first, 2) + " must hold 2 data bytes";
+      problem_ += ": record type " + hexDigits(first, 2) + " must hold 2 data bytes";
       break;
     case Fault::NoRoomForAddress:
       problem_ += ": record is too short for its address";
@@ -161,7 +153,7 @@ bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
       break;
     case Fault::TooLarge:
       problem_ += ": the image is larger than " + std::to_string(limit_) + " bytes (address " +
-                  hex(first, 4) + "h)";
+                  hexDigits(first, 4) + "h)";
       break;
   }
   return false;

@@ -8,11 +8,11 @@
 #include <cstring>
 
 #include "textout/output_file.h"
+#include "textout/stdout_sink.h"
 
 namespace opfreq {
 namespace {
 
-constexpr size_t kFlushSize = 65536;
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The temporary file's name, for a signal handler to remove it: a fixed buffer, since the
@@ -41,18 +41,6 @@ void watchSignals(bool on) {
       sigaction(kCleanedSignals[i], &previousActions[i], nullptr);
     }
   }
-}
-
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return 0;
 }
 
 }  // namespace
@@ -121,14 +109,8 @@ OutputFile::~OutputFile() {
   }
 }
 
-int OutputFile::write(std::string_view bytes) {
-  if (error_ != 0) return error_;
-  buffer_.append(bytes);
-  return buffer_.size() >= kFlushSize ? flush() : 0;
-}
-
 int OutputFile::flush() {
-  if (error_ == 0) error_ = writeAll(platform_->fd, buffer_);
+  if (error_ == 0) error_ = writeAllTo(platform_->fd, buffer_);
   buffer_.clear();
   return error_;
 }

@@ -8,8 +8,6 @@
 namespace opfreq {
 namespace {
 
-constexpr size_t kFlushSize = 65536;
-
 std::wstring widen(std::string_view utf8) {
   const int length =
       MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -81,12 +79,6 @@ OutputFile::~OutputFile() {
   if (platform_ == nullptr || platform_->handle == INVALID_HANDLE_VALUE) return;
   CloseHandle(platform_->handle);
   if (!platform_->temporary.empty()) DeleteFileW(platform_->temporary.c_str());
-}
-
-int OutputFile::write(std::string_view bytes) {
-  if (error_ != 0) return error_;
-  buffer_.append(bytes);
-  return buffer_.size() >= kFlushSize ? flush() : 0;
 }
 
 int OutputFile::flush() {

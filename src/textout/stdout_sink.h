@@ -34,6 +34,10 @@ std::string toLocalText(std::string_view utf8);
 // Whether "/?" asks for help, as Windows programs take it.
 bool slashAsksForHelp();
 
+// Writes all of `bytes` to the POSIX file descriptor `fd`, going on after an interrupted call;
+// 0 or the errno value of the failure.
+int writeAllTo(int fd, std::string_view bytes);
+
 }  // namespace opfreq
 
 #endif  // OPFREQ_TEXTOUT_STDOUT_SINK_H_

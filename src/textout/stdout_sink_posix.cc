@@ -16,9 +16,9 @@ StdoutSink::StdoutSink() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
-int StdoutSink::write(std::string_view bytes) {
+int writeAllTo(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -27,6 +27,8 @@ int StdoutSink::write(std::string_view bytes) {
   }
   return 0;
 }
+
+int StdoutSink::write(std::string_view bytes) { return writeAllTo(STDOUT_FILENO, bytes); }
 
 int StdoutSink::writeCodePage866(std::string_view bytes) {
   // The user's locale says how the terminal shows text. It is consulted only here, and the

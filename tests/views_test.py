@@ -351,7 +351,39 @@ class Views(unittest.TestCase):
             self.assertMatches(got, model, options)
 
 
-class SdccBuilds(unittest.TestCase):
+class Builds(unittest.TestCase):
+    # Each path that --follow must take, and what it must not count, by construction.
+    ASSEMBLY = """
+	.area CODE (ABS)
+	.org 0x0000
+	ljmp main
+	.org 0x0003
+	reti			; vector 0003h: RETI, taken
+	.org 0x000B
+	ajmp timer		; vector 000Bh: AJMP, taken
+	.org 0x0013
+	.db 0x75		; vector 0013h: no jump, left out
+	.org 0x001B
+	ljmp 0x0000		; vector 001Bh: LJMP, taken, to code already counted
+	.org 0x0030
+main:	mov a, #1
+	jz done			; relative (operand byte 1) and next
+	acall sub		; in the page, and next
+	lcall 0x7000		; outside the image, and next
+	jb 0x20, done		; relative (operand byte 2) and next
+	cjne a, #5, loop
+loop:	djnz r0, loop		; a loop
+md:	mov dptr, #0x0322
+	sjmp md+1		; into the middle of MOV DPTR: 03 22 are RR A, RET
+done:	ret
+timer:	jmp @a+dptr
+sub:	inc a
+	ret
+	.db 0x12, 0x12, 0x12	; never reached
+"""
+    REACHED = {0x02: 2, 0x74: 1, 0x60: 1, 0x11: 1, 0x12: 1, 0x20: 1, 0xB4: 1, 0xD8: 1, 0x90: 1,
+               0x80: 1, 0x03: 1, 0x22: 3, 0x32: 1, 0x01: 1, 0x73: 1, 0x04: 1}
+
     PROGRAM = """#include <stdint.h>
 volatile uint8_t x;
 void f(uint8_t a){ x+=a; }
@@ -365,12 +397,25 @@ void main(void){ for(uint8_t i=0;i<10;i++){ f(i); g(i); } while(1); }
         cls.work = tempfile.mkdtemp()
         with open(os.path.join(cls.work, "m.c"), "w") as f:
             f.write(cls.PROGRAM)
+        with open(os.path.join(cls.work, "p.asm"), "w") as f:
+            f.write(cls.ASSEMBLY)
+        subprocess.run(["sdas8051", "-o", "p.rel", "p.asm"], cwd=cls.work, check=True)
+        subprocess.run(["sdld", "-i", "p.ihx", "p.rel"], cwd=cls.work, check=True,
+                       capture_output=True)
         for options in ([], ["--code-loc", "0x2000", "-o", "high.ihx"]):
             subprocess.run(["sdcc", *options, "m.c"], cwd=cls.work, check=True, capture_output=True)
 
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.work)
+
+    def test_follow_takes_every_path_and_nothing_else(self):
+        got = json.loads(run("--follow", "--json", "p.ihx", cwd=self.work).stdout)
+        self.assertEqual({r["opcode"]: r["count"] for r in got["opcodes"] if r["count"]},
+                         self.REACHED)
+        self.assertEqual(got["sweep"]["entries"], [0x00, 0x03, 0x0B, 0x1B])
+        self.assertEqual(got["calls"], [{"address": 0x48, "lcall": 0, "acall": 1, "count": 1},
+                                        {"address": 0x7000, "lcall": 1, "acall": 0, "count": 1}])
 
     def test_follow_with_the_linkers_names(self):
         result = run("--follow", "--symbols", "m.map", "m.ihx", cwd=self.work)

@@ -127,7 +127,8 @@ class Parser {
 
  private:
   bool setView(View view) {
-    if (viewSet_ && request_.view != view) return wrong("give one view: --json, --csv or --csv=calls");
+    if (viewSet_ && request_.view != view)
+      return wrong("give one view: --json, --csv or --csv=calls");
     request_.view = view;
     viewSet_ = true;
     return true;

@@ -126,7 +126,8 @@ bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
       problem_ += ": record is longer than its count";
       break;
     case Fault::Checksum:
-      problem_ += ": checksum is " + hexDigits(first, 2) + "h, should be " + hexDigits(second, 2) + "h";
+      problem_ +=
+          ": checksum is " + hexDigits(first, 2) + "h, should be " + hexDigits(second, 2) + "h";
       break;
     case Fault::UnknownType:
       problem_ += ": unknown record type ";

@@ -96,7 +96,11 @@ expect "- reads standard input" 0 "" dash.exp opfreq - <demo.bin
 # Many files: each its own report, one missing file said and skipped, status 1 at the end.
 { cat "$SAMPLES/demo.expected"; renamed hexmon "$SAMPLES/hexmon.bin" odd.exp; cat odd.exp; } >two.exp
 expect "options after the names; one name missing" 1 "opfreq: nosuch.bin: No such file or directory" \
-  two.exp opfreq demo.bin nosuch.bin "$SAMPLES/hexmon.bin" -o /dev/stdout
+  two.exp opfreq demo.bin nosuch.bin "$SAMPLES/hexmon.bin" --
+ln -s two.txt link.txt
+expect "-o through a link" 1 "opfreq: nosuch.bin: No such file or directory" \
+  /dev/null opfreq demo.bin nosuch.bin "$SAMPLES/hexmon.bin" -o link.txt
+[ -L link.txt ] && cmp -s two.txt two.exp || { echo "FAILED: -o through a link" >&2; failures=$((failures + 1)); }
 
 # -o: the report's bytes, or the file left as it was when its one input fails.
 expect "-o writes the report" 0 "" /dev/null opfreq -o out.txt demo.bin

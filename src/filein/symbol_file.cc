@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "filein/binary_file.h"
@@ -39,11 +40,8 @@ std::optional<uint64_t> parseHexNumber(std::string_view text) {
   }
   if (text.empty() || text.size() > 15) return std::nullopt;
   uint64_t value = 0;
-  for (const char c : text) {
-    const char* digit = std::strchr("0123456789abcdef", c >= 'A' && c <= 'F' ? c + 32 : c);
-    if (c == '\0' || digit == nullptr) return std::nullopt;
-    value = value * 16 + static_cast<uint64_t>(digit - "0123456789abcdef");
-  }
+  const char* end = text.data() + text.size();
+  if (std::from_chars(text.data(), end, value, 16).ptr != end) return std::nullopt;
   return value;
 }
 

@@ -105,6 +105,8 @@ expect "-o through a link" 1 "opfreq: nosuch.bin: No such file or directory" \
 # -o: the report's bytes, or the file left as it was when its one input fails.
 expect "-o writes the report" 0 "" /dev/null opfreq -o out.txt demo.bin
 cmp -s out.txt "$SAMPLES/demo.expected" || { echo "FAILED: -o" >&2; failures=$((failures + 1)); }
+expect "-o - is standard output" 0 "" "$SAMPLES/demo.expected" opfreq -o - demo.bin
+[ ! -e ./- ] || { echo "FAILED: -o - made a file" >&2; failures=$((failures + 1)); }
 printf 'keep' >kept.txt && chmod 640 kept.txt
 expect "-o over a file, the input missing" 1 "opfreq: nosuch.bin: No such file or directory" \
   /dev/null opfreq --output kept.txt nosuch.bin

@@ -114,7 +114,8 @@ RunOutcome runRequest(const Request& request, const RunContext& context) {
     if (!file.problem.empty()) return {kInputFailed, {*request.symbols + ": " + file.problem}};
     symbols = std::move(file.symbols);
   }
-  if (!request.output) {
+  // "-o -" is standard output, as "-" is standard input.
+  if (!request.output || *request.output == "-") {
     RequestRun run(request, context, symbols, context.out);
     return finishOutput(context.out, "standard output", run.run());
   }

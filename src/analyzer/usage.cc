@@ -45,7 +45,7 @@ constexpr std::array<std::string_view, 22> kOptions = {
     "  --csv, --csv=opcodes  CSV, 256 rows a file: file,opcode,mnemonic,length,count,bytes",
     "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,name",
     "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
-    "  -o, --output FILE write to FILE instead of standard output, whole or not at all",
+    "  -o, --output FILE write to FILE, whole or not at all, instead of standard output (-)",
     "  --follow          count only the code reached from 0000h and the interrupt vectors",
     "  --entry ADDR      one more entry point for --follow (repeatable)",
     "  --written         count only the bytes that a HEX or S-record file wrote",

@@ -189,6 +189,7 @@ size_t HexTextDecoder::decodeDataRecord(std::span<const uint8_t> text) {
   imageSize_ = std::max(imageSize_, static_cast<int64_t>(address + count));
   if (written_ != nullptr) written_->add(address, count);
   ++lineNumber_;
+  skippedBlanks_ = 0;  // blanks before this record, kept from an earlier piece
   return end + 1;
 }
 

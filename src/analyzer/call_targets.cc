@@ -39,21 +39,23 @@ std::vector<CallTarget> CallTable::byCount(size_t limit) const {
   const bool hotSuffice = limit <= static_cast<size_t>(hotCount_);
   const std::span<const uint16_t> addresses(
       hotSuffice ? hot_ : called_, static_cast<size_t>(hotSuffice ? hotCount_ : calledCount_));
-  std::vector<CallTarget> targets;
-  targets.reserve(addresses.size());
-  for (const uint16_t address : addresses) {
-    const uint16_t acall = acalls_[address];
-    targets.push_back({address, static_cast<uint16_t>(counts_[address] - acall), acall});
-  }
-  const auto mostFirst = [](const CallTarget& a, const CallTarget& b) {
-    return a.count() != b.count() ? a.count() > b.count() : a.address < b.address;
-  };
-  if (limit < targets.size()) {
-    std::partial_sort(targets.begin(), targets.begin() + static_cast<std::ptrdiff_t>(limit),
-                      targets.end(), mostFirst);
-    targets.resize(limit);
+  // Each target as one number whose order is the list's: fewer calls above, then the address.
+  // A random image has thousands of targets, and numbers sort several times faster than records.
+  std::vector<uint32_t> keys(addresses.size());
+  for (size_t i = 0; i < addresses.size(); ++i)
+    keys[i] = uint32_t{static_cast<uint16_t>(~counts_[addresses[i]])} << 16 | addresses[i];
+  const size_t kept = std::min(limit, keys.size());
+  const auto keptEnd = keys.begin() + static_cast<std::ptrdiff_t>(kept);
+  if (kept < keys.size()) {
+    std::partial_sort(keys.begin(), keptEnd, keys.end());
   } else {
-    std::sort(targets.begin(), targets.end(), mostFirst);
+    std::sort(keys.begin(), keys.end());
+  }
+  std::vector<CallTarget> targets(kept);
+  for (size_t i = 0; i < kept; ++i) {
+    const auto address = static_cast<uint16_t>(keys[i]);
+    const uint16_t acall = acalls_[address];
+    targets[i] = {address, static_cast<uint16_t>(counts_[address] - acall), acall};
   }
   return targets;
 }

@@ -78,8 +78,8 @@ for image in "$root/tests/data/samples/eprom64k_printf_report_ff.bin" "$out/rand
     { echo "target missed: 6x the binary's instructions, 2048 KiB peak RSS"; status=1; }
 done
 # The views and sweeps against the legacy report of the same 64 KiB image: JSON at most 2x its
-# instructions, --follow 4x, the linear sweeps 1.5x; peak RSS under 2 MiB throughout. On random
-# bytes JSON lists thousands of call targets, so its figure there is shown, not judged.
+# instructions, --follow 4x, the linear sweeps 1.5x; peak RSS under 2 MiB throughout. Random
+# bytes are the hard case for JSON: about 1500 call targets, each with a row of its own.
 "$out/make_random" 65536 >"$out/random64k.bin"
 echo
 echo "views and sweeps against the legacy report (instructions; ratio; peak RSS KiB)"
@@ -95,7 +95,6 @@ for image in "$root/tests/data/samples/eprom64k_printf_report_ff.bin" "$out/rand
     rss=$(peakRss "$out/opfreq" $options "$image")
     ratio=$(awk "BEGIN{printf \"%.2f\", $ir/$legacy}")
     printf '  %-20s %10s %6s x %6s KiB\n' "$options" "$ir" "$ratio" "$rss"
-    [ "$options" = --json ] && [ "$image" = "$out/random64k.bin" ] && limit=1000
     awk "BEGIN{exit !($ratio <= $limit && $rss <= 2048)}" ||
       { echo "target missed: $limit x the legacy report's instructions, 2048 KiB"; status=1; }
   done

@@ -283,6 +283,10 @@ class Views(unittest.TestCase):
             "utf-8", "replace"))
         self.assertEqual(lines[1:], [{"file": "nosuch.bin", "error": "No such file or directory"},
                                      {"file": empty, "error": "file is empty"}])
+        # A name longer than the view's own buffer comes out whole.
+        long = "d" * 20000
+        result = run("--json", long, cwd=self.work)
+        self.assertEqual(json.loads(result.stdout), {"file": long, "error": "File name too long"})
 
     def test_written_and_ranges_are_the_linear_sweep_of_their_region(self):
         rng = random.Random(19)

@@ -1,6 +1,7 @@
 #include "analyzer/csv_view.h"
 
 #include "analyzer/opcode_table.h"
+#include "analyzer/view_text.h"
 #include "textout/text_escape.h"
 
 namespace opfreq {
@@ -10,28 +11,26 @@ std::string csvHeader(CsvTable table) {
                                     : "file,address,lcall,acall,count,name\n";
 }
 
-std::string csvRows(CsvTable table, const Analysis& analysis) {
+void writeCsvRows(CsvTable table, const Analysis& analysis, OutputStream& out) {
   std::string file;
   appendCsvField(file, analysis.name);
   file += ',';
-  std::string out;
+  ViewText text(out);
   if (table == CsvTable::Opcodes) {
     for (size_t op = 0; op < 256; ++op) {
       const int32_t count = analysis.run.opcodeCount[op];
-      out += file + hexDigits(op, 2) + ',';
-      appendCsvField(out, OpcodeTable[op].mnemonic);
-      out += ',' + std::to_string(OpcodeTable[op].cmdlen) + ',' + std::to_string(count) + ',' +
-             std::to_string(int64_t{count} * OpcodeTable[op].cmdlen) + '\n';
+      const int32_t length = OpcodeTable[op].cmdlen;
+      text.raw(file).hex(static_cast<uint32_t>(op), 2).put(",");
+      text.escaped(OpcodeTable[op].mnemonic, appendCsvField).put(",").number(length);
+      text.put(",").number(count).put(",").number(int64_t{count} * length).put("\n");
     }
-    return out;
+    return;
   }
   for (const CallTarget& target : analysis.run.calls.byCount()) {
-    out += file + hexDigits(target.address, 4) + ',' + std::to_string(target.lcall) + ',' +
-           std::to_string(target.acall) + ',' + std::to_string(target.count()) + ',';
-    appendCsvField(out, analysis.symbols.nameOf(target.address));
-    out += '\n';
+    text.raw(file).hex(target.address, 4).put(",").number(target.lcall);
+    text.put(",").number(target.acall).put(",").number(target.count()).put(",");
+    text.escaped(analysis.symbols.nameOf(target.address), appendCsvField).put("\n");
   }
-  return out;
 }
 
 }  // namespace opfreq

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analyzer/analysis.h"
+#include "textout/output_stream.h"
 
 namespace opfreq {
 
@@ -15,7 +16,7 @@ enum class CsvTable { Opcodes, Calls };
 std::string csvHeader(CsvTable table);
 
 // The rows of an analysed input; its counts must be by opcode value, not ranked.
-std::string csvRows(CsvTable table, const Analysis& analysis);
+void writeCsvRows(CsvTable table, const Analysis& analysis, OutputStream& out);
 
 }  // namespace opfreq
 

@@ -3,18 +3,18 @@
 #ifndef OPFREQ_ANALYZER_JSON_VIEW_H_
 #define OPFREQ_ANALYZER_JSON_VIEW_H_
 
-#include <string>
 #include <string_view>
 
 #include "analyzer/analysis.h"
+#include "textout/output_stream.h"
 
 namespace opfreq {
 
 // The line of an analysed input; its counts must be by opcode value, not ranked.
-std::string jsonLine(const Analysis& analysis);
+void writeJsonLine(const Analysis& analysis, OutputStream& out);
 
 // The line that stands in for an input that could not be analysed.
-std::string jsonErrorLine(std::string_view name, std::string_view problem);
+void writeJsonError(std::string_view name, std::string_view problem, OutputStream& out);
 
 }  // namespace opfreq
 

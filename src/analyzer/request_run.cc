@@ -40,7 +40,7 @@ class RequestRun {
         message += problem;
         outcome.messages.push_back(std::move(message));
         outcome.exitStatus = std::max(outcome.exitStatus, status);
-        if (request_.view == View::Json) out_.writeText(jsonErrorLine(name, problem));
+        if (request_.view == View::Json) writeJsonError(name, problem, out_);
       } else {
         ++analysed_;
       }
@@ -80,7 +80,7 @@ class RequestRun {
         writeSweepReport(analysis, out_);
         break;
       case View::Json:
-        out_.writeText(jsonLine(analysis));
+        writeJsonLine(analysis, out_);
         break;
       case View::CsvOpcodes:
       case View::CsvCalls: {
@@ -88,7 +88,7 @@ class RequestRun {
             request_.view == View::CsvCalls ? CsvTable::Calls : CsvTable::Opcodes;
         // The header once, before the first rows: a run whose inputs all fail writes nothing.
         if (analysed_ == 0) out_.writeText(csvHeader(table));
-        out_.writeText(csvRows(table, analysis));
+        writeCsvRows(table, analysis, out_);
         break;
       }
     }

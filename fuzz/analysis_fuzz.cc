@@ -1,6 +1,7 @@
 // Any bytes, analysed as an image of that length: the report must keep its shape. Then swept by
 // the linear and follow sweeps over a region, mapping and written bytes that the data's first
-// bytes choose: they must stay in the region and count each instruction's bytes once.
+// bytes choose: they must stay in the region and count each instruction's bytes once, and the
+// JSON line must hold a row for each called address.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "analyzer/driver.h"
+#include "analyzer/json_view.h"
 #include "analyzer/opcode_table.h"
 #include "analyzer/sweeps.h"
 
@@ -80,5 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(info.instructions == instructions && info.bytes == bytes);
   check(bytes <= 3 * (info.to - info.from + 1) &&
         (options.follow || bytes <= info.to - info.from + 1));
+
+  sink.text.clear();
+  const opfreq::SymbolTable symbols;
+  opfreq::writeJsonLine(
+      {"fuzz.bin", opfreq::HexFormat::None, static_cast<int64_t>(size), *run, info, symbols}, out);
+  const std::string_view line = sink.text;
+  int64_t rows = 0;
+  for (size_t at = 0; (at = line.find("{\"address\": ", at)) != std::string_view::npos; ++at)
+    ++rows;
+  check(line.find('\n') == line.size() - 1 && line.ends_with("}\n") &&
+        rows == run->calls.distinctCount());
   return 0;
 }

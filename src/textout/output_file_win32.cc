@@ -34,6 +34,13 @@ int errnoFor(DWORD error) {
   }
 }
 
+bool setDeletedOnClose(HANDLE handle, bool deleted) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleted ? TRUE : FALSE;
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
 }  // namespace
 
 struct OutputFile::Platform {
@@ -62,9 +69,15 @@ std::unique_ptr<OutputFile> OutputFile::open(std::string_view name, int& error) 
     wchar_t temporary[MAX_PATH + 1] = {};
     if (GetTempFileNameW(folder.c_str(), L"opf", 0, temporary) != 0) {
       p.temporary = temporary;
-      p.handle = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+      p.handle = CreateFileW(temporary, GENERIC_WRITE | DELETE, 0, nullptr, TRUNCATE_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (p.handle == INVALID_HANDLE_VALUE) DeleteFileW(temporary);
+      if (p.handle == INVALID_HANDLE_VALUE) {
+        DeleteFileW(temporary);
+      } else {
+        // Deleted when its handle closes, however the process ends (Ctrl+C, the console
+        // closed, a kill), until commit() takes that back.
+        setDeletedOnClose(p.handle, true);
+      }
     }
   }
   if (p.handle == INVALID_HANDLE_VALUE) {
@@ -98,6 +111,9 @@ int OutputFile::flush() {
 int OutputFile::commit() {
   Platform& p = *platform_;
   int error = flush();
+  if (error == 0 && !p.temporary.empty() && !setDeletedOnClose(p.handle, false)) {
+    error = errnoFor(GetLastError());
+  }
   if (!CloseHandle(p.handle) && error == 0) error = errnoFor(GetLastError());
   p.handle = INVALID_HANDLE_VALUE;
   if (p.temporary.empty()) return error;

@@ -59,6 +59,18 @@ check "JSON names x日.bin in UTF-8" \
 check "-o writes the report's exact bytes" \
   "(cd '$work/names' && LANG=C.UTF-8 wine '$opfreq' -o out.txt 'x日.bin' 2>/dev/null) && cmp -s '$work/names/out.txt' <({ printf 'x?.bin\r\n'; tail -n +2 '$samples/demo.expected'; }) && [ \"\$(ls '$work/names' | wc -l)\" = 3 ]"
 
+# Killed while -o waits for its input: the temporary file goes with the process.
+mkdir -p "$work/killed" && mkfifo "$work/killed/in.fifo"
+exec 5<>"$work/killed/in.fifo"
+(cd "$work/killed" && exec wine "$opfreq" -o out.json --json - <in.fifo 2>/dev/null) &
+seen=0
+for _ in $(seq 100); do ls "$work/killed" | grep -q '\.tmp$' && seen=1 && break; sleep 0.1; done
+pkill -KILL -f 'opfreq.exe -o out.json'
+wait $! 2>/dev/null
+for _ in $(seq 50); do [ "$(ls "$work/killed")" = in.fifo ] && break; sleep 0.1; done
+exec 5>&-
+check "killed during -o: nothing left behind" "[ $seen = 1 ] && [ \"\$(ls '$work/killed')\" = in.fifo ]"
+
 # A reader that has gone away: a FIFO held open for reading only until opfreq has it.
 mkfifo "$work/gone.fifo"
 exec 3<>"$work/gone.fifo" 4>"$work/gone.fifo" 3<&-

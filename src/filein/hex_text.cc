@@ -188,8 +188,6 @@ size_t HexTextDecoder::decodeDataRecord(std::span<const uint8_t> text) {
   if ((faults & kNotDigits) != 0 || static_cast<uint8_t>(total) != 0) return 0;
   imageSize_ = std::max(imageSize_, static_cast<int64_t>(address + count));
   if (written_ != nullptr) written_->add(address, count);
-  ++lineNumber_;
-  skippedBlanks_ = 0;  // blanks before this record, kept from an earlier piece
   return end + 1;
 }
 
@@ -205,6 +203,7 @@ bool HexTextDecoder::feed(std::span<const uint8_t> text) {
     }
     if (format_ == HexFormat::IntelHex && lineLength_ == 0) {
       if (const size_t taken = decodeDataRecord(text); taken > 0) {
+        endLine();  // also the blanks before the record, skipped in an earlier piece
         text = text.subspan(taken);
         continue;
       }
@@ -219,15 +218,19 @@ bool HexTextDecoder::feed(std::span<const uint8_t> text) {
       if (end == text.end()) break;
       decodeLine(std::span(line_).first(lineLength_));
     }
-    lineLength_ = 0;
-    lineOverflow_ = false;
-    skippedBlanks_ = 0;
-    ++lineNumber_;
+    endLine();
     afterCarriageReturn_ = *end == '\r';
     text = text.subspan(length + 1);
   }
   if (problem_.empty() && !ended_ && textLength_ > kTextLimit) refuse(Fault::TextTooLong);
   return problem_.empty() && !ended_;
+}
+
+void HexTextDecoder::endLine() {
+  lineLength_ = 0;
+  lineOverflow_ = false;
+  skippedBlanks_ = 0;
+  ++lineNumber_;
 }
 
 void HexTextDecoder::keepLinePart(std::span<const uint8_t> part) {

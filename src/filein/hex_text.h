@@ -80,6 +80,8 @@ class HexTextDecoder {
   size_t decodeDataRecord(std::span<const uint8_t> text);
   void keepLinePart(std::span<const uint8_t> part);
   void decodeLine(std::span<const uint8_t> line);
+  // Forgets the line just read, on either path, and counts it.
+  void endLine();
   void decodeRecord(std::span<const uint8_t> line);
   bool decodeIntelHex(std::span<const uint8_t> record);
   bool decodeSRecord(uint8_t type, std::span<const uint8_t> record);

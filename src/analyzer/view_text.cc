@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "textout/text_escape.h"
+
 namespace opfreq {
 
 ViewText& ViewText::raw(std::string_view text) {
@@ -53,13 +55,7 @@ ViewText& ViewText::longNumber(int64_t value) {
   return *this;
 }
 
-ViewText& ViewText::hex(uint32_t value, int digits) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  makeRoom(8);
-  for (int place = digits - 1; place >= 0; --place, value >>= 4) end_[place] = kDigits[value & 0xF];
-  end_ += digits;
-  return *this;
-}
+ViewText& ViewText::hex(uint32_t value, int digits) { return raw(hexDigits(value, digits)); }
 
 void ViewText::flush() {
   out_.writeText(std::string_view(bytes_.data(), static_cast<size_t>(end_ - bytes_.data())));

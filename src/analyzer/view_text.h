@@ -41,7 +41,7 @@ class ViewText {
     *end_++ = static_cast<char>('0' + value);
     return *this;
   }
-  // In `digits` upper-case hex digits.
+  // In upper-case hex digits, at least `digits` of them.
   ViewText& hex(uint32_t value, int digits);
 
  private:

@@ -26,6 +26,13 @@ std::vector<std::string_view> wordsOf(std::string_view line) {
   return words;
 }
 
+// Where `address` is in the sorted list of names, or would go.
+template <typename Names>
+auto placeOf(Names& names, uint16_t address) {
+  return std::lower_bound(names.begin(), names.end(), address,
+                          [](const auto& entry, uint16_t a) { return entry.first < a; });
+}
+
 bool isAreaSymbol(std::string_view name) {
   return name.starts_with("l_") || name.starts_with("s_");
 }
@@ -60,8 +67,7 @@ void SymbolTable::addLine(std::string_view line) {
 void SymbolTable::add(uint64_t value, std::string_view name) {
   if (value > 0xFFFF) return;
   const auto address = static_cast<uint16_t>(value);
-  const auto at = std::lower_bound(names_.begin(), names_.end(), address,
-                                   [](const auto& entry, uint16_t a) { return entry.first < a; });
+  const auto at = placeOf(names_, address);
   if (at == names_.end() || at->first != address) {
     names_.insert(at, {address, std::string(name)});
   } else if (isAreaSymbol(at->second) && !isAreaSymbol(name)) {
@@ -70,8 +76,7 @@ void SymbolTable::add(uint64_t value, std::string_view name) {
 }
 
 std::string_view SymbolTable::nameOf(uint16_t address) const {
-  const auto at = std::lower_bound(names_.begin(), names_.end(), address,
-                                   [](const auto& entry, uint16_t a) { return entry.first < a; });
+  const auto at = placeOf(names_, address);
   return at != names_.end() && at->first == address ? std::string_view(at->second) : "";
 }
 

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include "filein/input_image.h"
 #include "filein/symbol_file.h"
+#include "textout/text_escape.h"
 
 namespace opfreq {
 namespace {
@@ -152,6 +154,10 @@ class Parser {
       return wrong("--range " + argument + ": not FROM-TO, two image offsets in hex, FROM first");
     }
     if (*to - *from >= kRegionLimit) return wrong("--range " + argument + ": wider than 64 KiB");
+    if (*to >= static_cast<uint64_t>(kMaxFileSize)) {
+      return wrong("--range " + argument + ": past " + hexDigits(kMaxFileSize - 1, 5) +
+                   "h, the last offset of the largest image opfreq reads");
+    }
     request_.sweep.rangeFrom = static_cast<int64_t>(*from);
     request_.sweep.rangeTo = static_cast<int64_t>(*to);
     return true;
@@ -202,6 +208,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
           optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
       return parser.wrong("unknown option " + given.substr(0, given.find('='))), line;
     }
+    // An empty value ("-o ''", "--csv=") names nothing: it is never taken as no value at all.
+    if (optarg != nullptr && *optarg == '\0')
+      return parser.wrong("option " + nameOf(value) + " needs a value, not an empty one"), line;
     if (!parser.take(value, optarg != nullptr ? optarg : "")) return line;
   }
   line.request.files.assign(argv.begin() + optind, std::prev(argv.end()));

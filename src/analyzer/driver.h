@@ -19,8 +19,6 @@
 
 namespace opfreq {
 
-constexpr int64_t kMaxFileSize = 262144;
-
 // `args` are the arguments after the program name.
 RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& context);
 

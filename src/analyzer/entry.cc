@@ -1,10 +1,13 @@
 #include "analyzer/entry.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 
 #include "analyzer/driver.h"
 #include "textout/key_wait.h"
 #include "textout/stdout_sink.h"
+#include "textout/text_escape.h"
 
 namespace opfreq {
 
@@ -19,8 +22,18 @@ int runMain(const std::vector<std::string>& args) {
   RunContext context{out, *keys, sink.isTerminal(), terminalShowsUtf8(), showLine};
   context.slashHelp = slashAsksForHelp();
   context.reportName = toLocalText;
-  const RunOutcome outcome = runOpfreq(args, context);
-  for (const std::string& message : outcome.messages) showLine("opfreq: " + message);
+  RunOutcome outcome;
+  try {
+    outcome = runOpfreq(args, context);
+  } catch (const std::bad_alloc&) {
+    // Whatever was pending (a temporary file of -o) is gone with the unwinding.
+    outcome = {kInputFailed, {"out of memory"}};
+  } catch (const std::exception& e) {
+    outcome = {kInputFailed, {e.what()}};
+  }
+  // A name with a line end or an escape sequence in it must not make two lines of one message,
+  // nor reach the terminal as a command.
+  for (const std::string& message : outcome.messages) showLine("opfreq: " + printable(message));
   return outcome.exitStatus;
 }
 

@@ -9,6 +9,7 @@
 #include "analyzer/driver.h"
 #include "analyzer/json_view.h"
 #include "analyzer/sweep_report.h"
+#include "filein/file_platform.h"
 #include "filein/symbol_file.h"
 #include "textout/output_file.h"
 
@@ -22,6 +23,7 @@ class RequestRun {
       : request_(request), context_(context), symbols_(symbols), out_(out) {
     // The bytes a sweep may read: up to the region's end and the two that an instruction
     // starting there may take. Only a range reaches past the first 64 KiB.
+    // The command line holds a range to the largest image, so that this stays as small.
     if (request.sweep.rangeFrom && request.sweep.rangeTo + 3 > static_cast<int64_t>(kCodeWindow)) {
       wholeSize_ = static_cast<size_t>(request.sweep.rangeTo) + 3;
       whole_ = std::make_unique_for_overwrite<uint8_t[]>(wholeSize_);
@@ -107,27 +109,65 @@ class RequestRun {
 
 }  // namespace
 
+namespace {
+
+// Why `output` must not be written: it is one of the inputs, or the symbols file, which the run
+// would replace with its output. Empty when it may be.
+std::string outputConflict(const Request& request, const std::string& output) {
+  const std::optional<FileIdentity> target = identifyFile(output);
+  if (!target) return "";
+  for (const std::string& name : request.files) {
+    if (identifyFile(name) == target || (name == "-" && identifyStandardStream(0) == target))
+      return "-o " + output + ": the output would replace the input " + name;
+  }
+  if (request.symbols && identifyFile(*request.symbols) == target)
+    return "-o " + output + ": the output would replace the symbols file " + *request.symbols;
+  return "";
+}
+
+}  // namespace
+
 RunOutcome runRequest(const Request& request, const RunContext& context) {
+  // "-o -" is standard output, as "-" is standard input; so is a name of the very file that
+  // standard output is already (-o /dev/stdout), which must not be truncated by a new open.
+  const bool toStandardOutput =
+      !request.output || *request.output == "-" ||
+      (identifyStandardStream(1) && identifyFile(*request.output) == identifyStandardStream(1));
+  if (request.output && !toStandardOutput) {
+    if (std::string conflict = outputConflict(request, *request.output); !conflict.empty())
+      return {kUsageWrong, {std::move(conflict)}};
+  }
+  // The output is made ready before any work, so that a file that cannot be written is said at
+  // once.
+  std::unique_ptr<OutputFile> file;
+  if (!toStandardOutput) {
+    OutputFile::OpenFailure failure;
+    file = OutputFile::open(*request.output, failure);
+    if (file == nullptr) {
+      if (failure.where.empty())
+        return {kInputFailed, {*request.output + ": " + std::strerror(failure.error)}};
+      return {kInputFailed,
+              {failure.where + ": " + std::strerror(failure.error) + " (-o " + *request.output +
+               " writes a temporary file there first)"}};
+    }
+  }
   SymbolTable symbols;
   if (request.symbols) {
-    SymbolFile file = readSymbolFile(*request.symbols);
-    if (!file.problem.empty()) return {kInputFailed, {*request.symbols + ": " + file.problem}};
-    symbols = std::move(file.symbols);
+    SymbolFile symbolFile = readSymbolFile(*request.symbols);
+    if (!symbolFile.problem.empty())
+      return {kInputFailed, {*request.symbols + ": " + symbolFile.problem}};
+    symbols = std::move(symbolFile.symbols);
   }
-  // "-o -" is standard output, as "-" is standard input.
-  if (!request.output || *request.output == "-") {
+  if (file == nullptr) {
     RequestRun run(request, context, symbols, context.out);
     return finishOutput(context.out, "standard output", run.run());
   }
-
-  int error = 0;
-  const std::unique_ptr<OutputFile> file = OutputFile::open(*request.output, error);
-  if (file == nullptr) return {kInputFailed, {*request.output + ": " + std::strerror(error)}};
   OutputStream out(*file);
   RequestRun run(request, context, symbols, out);
   RunOutcome outcome = finishOutput(out, *request.output, run.run());
-  // The file is left as it was when its only input failed, or the output did.
-  if (out.firstError() == 0 && (run.analysed() > 0 || request.files.size() > 1)) {
+  // When no input was analysed, the file is left exactly as it was; so it is when the output
+  // failed.
+  if (out.firstError() == 0 && run.analysed() > 0) {
     if (const int commitError = file->commit(); commitError != 0) {
       outcome.exitStatus = std::max(outcome.exitStatus, kInputFailed);
       outcome.messages.push_back("error writing " + *request.output + ": " +

@@ -35,7 +35,8 @@ void writeSweepReport(const Analysis& analysis, OutputStream& out) {
   const std::vector<CallTarget> calls = run.calls.byCount(kCallLines);
   rankOpcodes(run);
   MaskPrinter masks(out);
-  out.writeText(analysis.name, true);
+  // Names from files and maps are shown, never obeyed: a control byte is a '?'.
+  out.writeText(printable(analysis.name), true);
   out.writeText(sweptLine(analysis.sweep), true);
   out.writeText("Total size of code:");
   const auto bytes = static_cast<int32_t>(analysis.sweep.bytes);
@@ -43,7 +44,7 @@ void writeSweepReport(const Analysis& analysis, OutputStream& out) {
   writeOpcodeLines(run, bytes, out, masks);
   for (const CallTarget& call : calls) {
     writeCallLine(static_cast<uint16_t>(call.count()), call.address,
-                  analysis.symbols.nameOf(call.address), out, masks);
+                  printable(analysis.symbols.nameOf(call.address)), out, masks);
   }
 }
 

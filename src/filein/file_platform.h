@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 namespace opfreq {
@@ -22,6 +23,18 @@ OpenedStream openStandardInput();
 // Seeks to `offset` from the start (origin SEEK_SET) or the end (SEEK_END); false if refused.
 bool seekStream(std::FILE* stream, int64_t offset, int origin);
 int64_t tellStream(std::FILE* stream);
+
+// What tells one file from another, whatever names lead to it: the device and inode (POSIX), the
+// volume and file index (Windows).
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+// The file `name` leads to, links followed; none when there is none or it cannot be known.
+std::optional<FileIdentity> identifyFile(std::string_view name);
+// The file behind the process's standard input (0) or output (1).
+std::optional<FileIdentity> identifyStandardStream(int stream);
 
 }  // namespace opfreq
 

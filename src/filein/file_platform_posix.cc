@@ -60,4 +60,24 @@ bool seekStream(std::FILE* stream, int64_t offset, int origin) {
 
 int64_t tellStream(std::FILE* stream) { return static_cast<int64_t>(::ftello(stream)); }
 
+namespace {
+
+FileIdentity identityOf(const struct stat& info) {
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identifyFile(std::string_view name) {
+  struct stat info {};
+  if (::stat(std::string(name).c_str(), &info) != 0) return std::nullopt;
+  return identityOf(info);
+}
+
+std::optional<FileIdentity> identifyStandardStream(int stream) {
+  struct stat info {};
+  if (::fstat(stream == 0 ? STDIN_FILENO : STDOUT_FILENO, &info) != 0) return std::nullopt;
+  return identityOf(info);
+}
+
 }  // namespace opfreq

@@ -6,22 +6,11 @@
 #include <string>
 
 #include "filein/file_platform.h"
+#include "textout/windows_text.h"
 
 namespace opfreq {
 
 namespace {
-
-// A name in UTF-8, as the arguments come, in the form that the wide calls take.
-std::wstring nativePath(std::string_view name) {
-  const int size = static_cast<int>(name.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, name.data(), size, nullptr, 0);
-  std::wstring path(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, name.data(), size, path.data(), length);
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
 
 OpenedStream examine(std::FILE* stream) {
   OpenedStream result;
@@ -73,5 +62,33 @@ bool seekStream(std::FILE* stream, int64_t offset, int origin) {
 }
 
 int64_t tellStream(std::FILE* stream) { return _ftelli64(stream); }
+
+namespace {
+
+std::optional<FileIdentity> identityOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr ||
+      !GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identifyFile(std::string_view name) {
+  // Opened for its attributes only, which any sharing allows; a folder needs the backup flag.
+  const HANDLE handle = CreateFileW(nativePath(name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const std::optional<FileIdentity> identity = identityOf(handle);
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  return identity;
+}
+
+std::optional<FileIdentity> identifyStandardStream(int stream) {
+  return identityOf(GetStdHandle(stream == 0 ? STD_INPUT_HANDLE : STD_OUTPUT_HANDLE));
+}
 
 }  // namespace opfreq

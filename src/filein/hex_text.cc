@@ -152,6 +152,10 @@ bool HexTextDecoder::refuse(Fault fault, uint64_t first, uint64_t second) {
       problem_ += ": the text runs past " + std::to_string(kTextLimit >> 20) + " MiB before its " +
                   (intel ? "end-of-file record" : "termination record");
       break;
+    case Fault::LineTooLong:
+      problem_ += ", column " + std::to_string(first) + ": longer than any record (" +
+                  std::to_string(longestRecord()) + " characters)";
+      break;
     case Fault::TooLarge:
       problem_ += ": the image is larger than " + std::to_string(limit_) + " bytes (address " +
                   hexDigits(first, 4) + "h)";
@@ -215,7 +219,7 @@ bool HexTextDecoder::feed(std::span<const uint8_t> text) {
       decodeLine(text.first(length));  // the whole line is in this piece: no copy
     } else {
       keepLinePart(text.first(length));
-      if (end == text.end()) break;
+      if (end == text.end() || !problem_.empty()) break;
       decodeLine(std::span(line_).first(lineLength_));
     }
     endLine();
@@ -228,9 +232,12 @@ bool HexTextDecoder::feed(std::span<const uint8_t> text) {
 
 void HexTextDecoder::endLine() {
   lineLength_ = 0;
-  lineOverflow_ = false;
   skippedBlanks_ = 0;
   ++lineNumber_;
+}
+
+size_t HexTextDecoder::longestRecord() const {
+  return format_ == HexFormat::IntelHex ? kLongestIntelHex : kLongestSRecord;
 }
 
 void HexTextDecoder::keepLinePart(std::span<const uint8_t> part) {
@@ -241,12 +248,23 @@ void HexTextDecoder::keepLinePart(std::span<const uint8_t> part) {
     skippedBlanks_ += blanks;
     part = part.subspan(blanks);
   }
-  const size_t kept = std::min(part.size(), line_.size() - lineLength_);
-  std::copy_n(part.begin(), kept, line_.begin() + lineLength_);
+  // What follows a Ctrl+Z is kept out: it may be the end of the text (decodeLine).
+  const auto held = line_.begin() + static_cast<std::ptrdiff_t>(lineLength_);
+  if (std::find(line_.begin(), held, kCtrlZ) != held) return;
+  const auto ctrlZ = std::find(part.begin(), part.end(), kCtrlZ);
+  if (ctrlZ != part.end()) part = std::span(part.begin(), ctrlZ + 1);
+  const size_t kept = std::min(part.size(), longestRecord() - lineLength_);
+  std::copy_n(part.begin(), kept, held);
   lineLength_ += kept;
-  // Blanks after a record are dropped too; anything else makes the line too long for one.
-  if (!std::all_of(part.begin() + static_cast<std::ptrdiff_t>(kept), part.end(), isBlank)) {
-    lineOverflow_ = true;
+  // Blanks after a record are dropped too, up to a Ctrl+Z, which is kept in the room left for
+  // it; anything else makes the record longer than any.
+  std::span<const uint8_t> rest = part.subspan(kept);
+  if (!rest.empty() && rest.back() == kCtrlZ) {
+    rest = rest.first(rest.size() - 1);
+    if (std::all_of(rest.begin(), rest.end(), isBlank)) line_[lineLength_++] = kCtrlZ;
+  }
+  if (!std::all_of(rest.begin(), rest.end(), isBlank)) {
+    refuse(Fault::LineTooLong, skippedBlanks_ + longestRecord() + 1);
   }
 }
 
@@ -272,10 +290,22 @@ bool HexTextDecoder::finish() {
 }
 
 void HexTextDecoder::decodeLine(std::span<const uint8_t> line) {
-  const auto first = std::find_if_not(line.begin(), line.end(), isBlank);
-  const auto last = std::find_if_not(line.rbegin(), line.rend(), isBlank).base();
+  // A Ctrl+Z ends the text when the record before it ends the text; anywhere else it is one
+  // more character that is no hex digit.
+  const auto ctrlZ = std::find(line.begin(), line.end(), kCtrlZ);
+  const auto first = std::find_if_not(line.begin(), ctrlZ, isBlank);
+  const auto last =
+      std::find_if_not(std::reverse_iterator(ctrlZ), std::reverse_iterator(first), isBlank).base();
   skippedBlanks_ += static_cast<size_t>(first - line.begin());
-  if (first < last) decodeRecord(std::span(first, last));
+  const auto length = static_cast<size_t>(last - first);
+  if (length > longestRecord()) {
+    refuse(Fault::LineTooLong, skippedBlanks_ + longestRecord() + 1);
+  } else if (first < last) {
+    decodeRecord(std::span(first, last));
+  }
+  if (ctrlZ != line.end() && problem_.empty() && !ended_) {
+    decodeRecord(std::span(first, ctrlZ + 1));  // says what is wrong with it
+  }
 }
 
 void HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
@@ -302,8 +332,12 @@ void HexTextDecoder::decodeRecord(std::span<const uint8_t> line) {
   }
 
   // Intel HEX: count, address (2), type, data, checksum. S-record: count, then as many bytes.
-  const size_t needed = digits < 2 ? 0 : bytes_[0] + (intel ? 5u : 1u);
-  if (needed == 0 || digits < 2 * needed || digits > 2 * needed) {
+  if (digits < 2) {  // cut inside its count
+    refuse(Fault::Shorter);
+    return;
+  }
+  const size_t needed = bytes_[0] + (intel ? 5u : 1u);
+  if (digits != 2 * needed) {
     refuse(digits > 2 * needed ? Fault::Longer : Fault::Shorter);
     return;
   }

@@ -15,13 +15,15 @@
 //   start addresses (03, 05) are ignored. S-records: data S1, S2, S3 (16-, 24- and 32-bit
 //   addresses), termination S7, S8, S9; the header S0 is ignored. Digits may be in either
 //   case, lines end in LF, CR LF or CR, blanks around a record and blank lines are skipped,
-//   any other line is refused, and whatever follows the end record is ignored. The caller
-//   drops a byte order mark.
+//   any other line is refused, and whatever follows the end record is ignored: the text ends
+//   there, and at a Ctrl+Z after it, also on the end record's own line. The caller drops a byte
+//   order mark.
 // - The text must be whole: Intel HEX ends with its end-of-file record; S-records with a
 //   termination record or, as srec_cat writes them without a start address, with a record
 //   count (S5, S6). A count must match the data records before it.
 // - Any fault refuses the whole text, with the line where it was found: a wrong checksum, a
-//   character that is not a hex digit, a record shorter or longer than its count, an unknown
+//   character that is not a hex digit, a record shorter or longer than its count, a line
+//   longer than any record (refused where it passes that length, never read in part), an unknown
 //   record type, an image over the limit, a wrong record count, text that ends without its
 //   end (so that a file cut short never passes as a whole image), text without data, and text
 //   that runs past 64 MiB before its end (an endless stream of records is not waited for).
@@ -54,9 +56,10 @@ std::span<const uint8_t> withoutByteOrderMark(std::span<const uint8_t> text);
 
 class HexTextDecoder {
  public:
-  // The longest line a record can have: ':' and 260 bytes in hex, then CR (an S-record has at
-  // most "S", its type and 256 bytes).
-  static constexpr size_t kLongestLine = 1 + 2 * 260 + 1;
+  // The longest records there are, blanks around them not counted: ':' and 260 bytes in hex
+  // (count, address, type, 255 data bytes, checksum); 'S', its type and 256 bytes.
+  static constexpr size_t kLongestIntelHex = 1 + 2 * (5 + 255);
+  static constexpr size_t kLongestSRecord = 2 + 2 * (1 + 255);
 
   // The image's first window.size() bytes go to `window`; an image of more than `limit` bytes
   // is refused. When `written` is given, every offset a record writes is added to it.
@@ -83,6 +86,7 @@ class HexTextDecoder {
   // Forgets the line just read, on either path, and counts it.
   void endLine();
   void decodeRecord(std::span<const uint8_t> line);
+  size_t longestRecord() const;
   bool decodeIntelHex(std::span<const uint8_t> record);
   bool decodeSRecord(uint8_t type, std::span<const uint8_t> record);
   bool store(uint64_t address, std::span<const uint8_t> bytes);
@@ -98,7 +102,8 @@ class HexTextDecoder {
     NoRoomForAddress,
     RecordCount,
     TooLarge,
-    TextTooLong
+    TextTooLong,
+    LineTooLong
   };
   // Words the fault, with the line being read; `first` and `second` are its particulars.
   bool refuse(Fault fault, uint64_t first = 0, uint64_t second = 0);
@@ -114,13 +119,14 @@ class HexTextDecoder {
   size_t lineLength_ = 0;
   size_t skippedBlanks_ = 0;  // before the record on the line being read
   std::string problem_;
-  std::array<uint8_t, kLongestLine> line_{};  // a line that began in an earlier piece
+  // A record that began in an earlier piece, without the blanks before it, and room for a
+  // Ctrl+Z after the blanks that may follow it.
+  std::array<uint8_t, kLongestIntelHex + 1> line_{};
   std::array<uint8_t, 260> bytes_{};  // the record's bytes after the line's first characters
   HexFormat format_;
   bool segmented_ = false;            // offsets wrap within a 64 KiB segment (record type 02)
   bool ended_ = false;                // the end record was read
   bool countedToEnd_ = false;         // the last S-record was a count that matched
-  bool lineOverflow_ = false;         // longer than any record: only its start is in line_
   bool afterCarriageReturn_ = false;  // the last line ended in CR, which an LF may follow
 };
 

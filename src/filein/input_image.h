@@ -17,6 +17,9 @@
 
 namespace opfreq {
 
+// The largest image opfreq reads: 256 KiB, a banked image of eight 32 KiB banks.
+constexpr int64_t kMaxFileSize = 262144;
+
 struct InputImage {
   int64_t size = 0;     // in bytes; 0 for an empty input
   std::string problem;  // why the input cannot be used; empty when it can (or is empty)

@@ -11,7 +11,9 @@
 namespace opfreq {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The line's words, split at blanks.
 std::vector<std::string_view> wordsOf(std::string_view line) {
@@ -26,15 +28,29 @@ std::vector<std::string_view> wordsOf(std::string_view line) {
   return words;
 }
 
-// Where `address` is in the sorted list of names, or would go.
-template <typename Names>
-auto placeOf(Names& names, uint16_t address) {
-  return std::lower_bound(names.begin(), names.end(), address,
-                          [](const auto& entry, uint16_t a) { return entry.first < a; });
-}
-
 bool isAreaSymbol(std::string_view name) {
   return name.starts_with("l_") || name.starts_with("s_");
+}
+
+// The symbols at `address`: a range of the table's sorted list.
+std::span<const Symbol> symbolsAt(const std::vector<Symbol>& symbols, uint16_t address) {
+  const auto [first, last] =
+      std::equal_range(symbols.begin(), symbols.end(), Symbol{address, {}, false},
+                       [](const Symbol& a, const Symbol& b) { return a.address < b.address; });
+  return {first, last};
+}
+
+// A map's area line, "CSEG  0000006D  000000A6 =  166. bytes (REL,CON,CODE)": whether its names
+// are code. Empty for any other line.
+std::optional<bool> codeAreaOf(const std::vector<std::string_view>& words) {
+  if (words.size() < 3 || words[words.size() - 2] != "bytes") return std::nullopt;
+  const std::string_view attributes = words.back();
+  if (!attributes.starts_with('(') || !attributes.ends_with(')')) return std::nullopt;
+  const std::string_view area = words[0];
+  const bool code = (attributes.find("(CODE") != std::string_view::npos ||
+                     attributes.find(",CODE") != std::string_view::npos) &&
+                    area != "CONST" && area != "XINIT" && area != "CABS";
+  return code;
 }
 
 }  // namespace
@@ -52,32 +68,81 @@ std::optional<uint64_t> parseHexNumber(std::string_view text) {
   return value;
 }
 
-void SymbolTable::addLine(std::string_view line) {
+std::string_view SymbolTable::nameOf(uint16_t address) const {
+  const std::span<const Symbol> here = symbolsAt(symbols_, address);
+  if (here.empty()) return "";
+  const auto named =
+      std::find_if(here.begin(), here.end(), [](const Symbol& s) { return !isAreaSymbol(s.name); });
+  return named != here.end() ? named->name : here.front().name;
+}
+
+std::string_view SymbolTable::codeNameOf(uint16_t address) const {
+  const std::span<const Symbol> here = symbolsAt(symbols_, address);
+  const auto code = std::find_if(here.begin(), here.end(), [](const Symbol& s) { return s.code; });
+  return code != here.end() ? std::string_view(code->name) : "";
+}
+
+std::optional<uint16_t> SymbolTable::addressOf(std::string_view name) const {
+  const auto found = std::find_if(symbols_.begin(), symbols_.end(),
+                                  [&](const Symbol& s) { return s.name == name; });
+  return found != symbols_.end() ? std::optional(found->address) : std::nullopt;
+}
+
+std::vector<uint16_t> SymbolTable::codeAddresses() const {
+  std::vector<uint16_t> addresses;
+  for (const Symbol& s : symbols_) {
+    if (s.code && (addresses.empty() || addresses.back() != s.address)) {
+      addresses.push_back(s.address);
+    }
+  }
+  return addresses;
+}
+
+void SymbolReader::feed(std::span<const uint8_t> text) {
+  while (!text.empty()) {
+    if (afterReturn_ && text[0] == '\n') text = text.subspan(1);  // the second half of CR LF
+    afterReturn_ = false;
+    const auto end =
+        std::find_if(text.begin(), text.end(), [](uint8_t c) { return c == '\n' || c == '\r'; });
+    line_.append(text.begin(), end);
+    if (end == text.end()) return;
+    afterReturn_ = *end == '\r';
+    endLine();
+    text = text.subspan(static_cast<size_t>(end - text.begin()) + 1);
+  }
+}
+
+void SymbolReader::endLine() {
+  std::string_view line = line_;
+  if (!started_ && line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
+  started_ = true;
   if (line.find("Value  Global") != std::string_view::npos) inMap_ = true;
   const std::vector<std::string_view> words = wordsOf(line);
+  std::optional<uint64_t> value;
+  std::string_view name;
+  bool code = true;
   if (inMap_) {
+    if (const std::optional<bool> area = codeAreaOf(words)) codeArea_ = *area;
     if (words.size() >= 3 && words[0] == "C:") {
-      if (const auto value = parseHexNumber(words[1])) add(*value, words[2]);
+      value = parseHexNumber(words[1]);
+      name = words[2];
+      code = codeArea_;
     }
   } else if (words.size() == 2) {
-    if (const auto value = parseHexNumber(words[0])) add(*value, words[1]);
+    value = parseHexNumber(words[0]);
+    name = words[1];
   }
+  if (value && *value <= 0xFFFF) {
+    table_.symbols_.push_back({static_cast<uint16_t>(*value), std::string(name), code});
+  }
+  line_.clear();
 }
 
-void SymbolTable::add(uint64_t value, std::string_view name) {
-  if (value > 0xFFFF) return;
-  const auto address = static_cast<uint16_t>(value);
-  const auto at = placeOf(names_, address);
-  if (at == names_.end() || at->first != address) {
-    names_.insert(at, {address, std::string(name)});
-  } else if (isAreaSymbol(at->second) && !isAreaSymbol(name)) {
-    at->second = name;
-  }
-}
-
-std::string_view SymbolTable::nameOf(uint16_t address) const {
-  const auto at = placeOf(names_, address);
-  return at != names_.end() && at->first == address ? std::string_view(at->second) : "";
+SymbolTable SymbolReader::finish() {
+  if (!line_.empty()) endLine();  // a last line without a line end
+  std::stable_sort(table_.symbols_.begin(), table_.symbols_.end(),
+                   [](const Symbol& a, const Symbol& b) { return a.address < b.address; });
+  return std::move(table_);
 }
 
 SymbolFile readSymbolFile(std::string_view name) {
@@ -85,24 +150,29 @@ SymbolFile readSymbolFile(std::string_view name) {
   SymbolFile result;
   BinaryFile files;
   if (files.openBinary(name, kNumber) != FileStatus::Ok) {
-    result.problem = std::strerror(files.openError());
+    result.error = files.openError();
+    result.problem = std::strerror(result.error);
     return result;
   }
+  SymbolReader reader;
   std::array<uint8_t, 8192> piece;
-  std::string line;
+  int64_t length = 0;
   for (size_t got = piece.size(); got == piece.size();) {
     got = files.readAvailable(kNumber, piece);
-    for (size_t i = 0; i < got; ++i) {
-      if (piece[i] == '\n') {
-        result.symbols.addLine(line);
-        line.clear();
-      } else {
-        line += static_cast<char>(piece[i]);
-      }
+    length += static_cast<int64_t>(got);
+    if (length > kSymbolTextLimit) {
+      result.problem =
+          "the symbols file is larger than " + std::to_string(kSymbolTextLimit >> 20) + " MiB";
+      return result;
     }
+    reader.feed(std::span(piece).first(got));
   }
-  result.symbols.addLine(line);
-  if (const int error = files.readError(kNumber); error != 0) result.problem = std::strerror(error);
+  if (const int error = files.readError(kNumber); error != 0) {
+    result.error = error;
+    result.problem = std::strerror(error);
+    return result;
+  }
+  result.symbols = reader.finish();
   return result;
 }
 

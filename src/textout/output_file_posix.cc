@@ -13,7 +13,15 @@
 namespace opfreq {
 namespace {
 
-constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process, but SIGPIPE, which opfreq ignores so that
+// a reader that goes away is a write error.
+constexpr int kCleanedSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGALRM,   SIGTERM, SIGUSR1,
+    SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+};
 
 // The temporary file's name, for a signal handler to remove it: a fixed buffer, since the
 // handler can only use what is already in place.
@@ -43,59 +51,85 @@ void watchSignals(bool on) {
   }
 }
 
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// The file that `name` finally leads to, links followed one by one, so that a link that leads
+// nowhere yet names the file it will lead to. 0, or the errno value of the failure.
+int finalTarget(std::string& path) {
+  for (int links = 0; links < 40; ++links) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+    std::string target(4096, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0) return errno;
+    if (static_cast<size_t>(length) == target.size()) return ENAMETOOLONG;
+    target.resize(static_cast<size_t>(length));
+    path = target.starts_with('/') ? target : folderOf(path) + target;
+  }
+  return ELOOP;
+}
+
 }  // namespace
 
 struct OutputFile::Platform {
   int fd = -1;
-  std::string name;
-  std::string temporary;  // empty when the named file is written directly
+  std::string name;       // the file that is replaced
+  std::string temporary;  // empty when the file is written directly
 };
 
-std::unique_ptr<OutputFile> OutputFile::open(std::string_view name, int& error) {
+std::unique_ptr<OutputFile> OutputFile::open(std::string_view name, OpenFailure& failure) {
   std::unique_ptr<OutputFile> file(new OutputFile);
   file->platform_ = std::make_unique<Platform>();
   Platform& p = *file->platform_;
   p.name = name;
-  // A link is written through, never replaced: the rename goes to the file it leads to.
-  struct stat link {};
-  if (::lstat(p.name.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (char* target = ::realpath(p.name.c_str(), nullptr)) {
-      p.name = target;
-      std::free(target);
-    }
+  if (const int error = finalTarget(p.name); error != 0) {
+    failure = {error, ""};
+    return nullptr;
   }
   struct stat existing {};
   const bool exists = ::stat(p.name.c_str(), &existing) == 0;
-  if ((exists && !S_ISREG(existing.st_mode)) || S_ISLNK(link.st_mode)) {
-    // A device, a FIFO, or a link that leads nowhere yet.
-    p.fd = ::open(p.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } else {
-    const size_t slash = p.name.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : p.name.substr(0, slash + 1);
-    p.temporary = folder + ".opfreq-XXXXXX";
-    if (p.temporary.size() >= sizeof pendingName) {
-      error = ENAMETOOLONG;
-      return nullptr;
-    }
-    p.fd = ::mkstemp(p.temporary.data());
-    if (p.fd >= 0) {
-      // The permissions the file has, or that a new file would get.
-      mode_t mode = existing.st_mode & 07777;
-      if (!exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-      }
-      ::fchmod(p.fd, mode);
-      std::memcpy(pendingName, p.temporary.c_str(), p.temporary.size() + 1);
-      watchSignals(true);
-    }
+  if (exists && !S_ISREG(existing.st_mode)) {
+    // A device, a FIFO or a terminal takes the bytes as they come; a folder is refused here.
+    p.fd = ::open(p.name.c_str(), O_WRONLY | O_CLOEXEC);
+    if (p.fd < 0) failure = {errno, ""};
+    return p.fd < 0 ? nullptr : std::move(file);
   }
+  // What the shell's > would refuse is refused before anything is done.
+  if (exists && ::access(p.name.c_str(), W_OK) != 0) {
+    failure = {errno, ""};
+    return nullptr;
+  }
+  const std::string folder = folderOf(p.name);
+  p.temporary = folder + ".opfreq-XXXXXX";
+  if (p.temporary.size() >= sizeof pendingName) {
+    failure = {ENAMETOOLONG, ""};
+    return nullptr;
+  }
+  p.fd = ::mkstemp(p.temporary.data());
   if (p.fd < 0) {
-    error = errno;
+    // With the file there and writable, it is the folder that cannot take the temporary file.
+    const int error = errno;
+    const std::string shown = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+    failure = {error, exists && error != ENOENT ? (folder.empty() ? "." : shown) : ""};
     p.temporary.clear();
     return nullptr;
   }
+  // The permissions, owner and group the file has, or the permissions a new file would get.
+  if (exists) {
+    ::fchmod(p.fd, existing.st_mode & 07777);
+    if (::fchown(p.fd, existing.st_uid, existing.st_gid) != 0) {
+      [[maybe_unused]] const int ignored = ::fchown(p.fd, static_cast<uid_t>(-1), existing.st_gid);
+    }
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(p.fd, 0666 & ~mask);
+  }
+  std::memcpy(pendingName, p.temporary.c_str(), p.temporary.size() + 1);
+  watchSignals(true);
   return file;
 }
 

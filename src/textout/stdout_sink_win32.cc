@@ -8,6 +8,7 @@
 #include "textout/console_renderer.h"
 #include "textout/console_win32.h"
 #include "textout/stdout_sink.h"
+#include "textout/windows_text.h"
 
 namespace opfreq {
 namespace {
@@ -95,22 +96,6 @@ class WindowsScreen : public ConsoleScreen {
   bool codePage866_ = false;
 };
 
-int errnoFor(DWORD error) {
-  switch (error) {
-    case ERROR_BROKEN_PIPE:
-    case ERROR_NO_DATA:
-    case ERROR_PIPE_NOT_CONNECTED:  // a reader that went away, as Wine reports it
-      return EPIPE;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_INVALID_HANDLE:
-      return EBADF;
-    default:
-      return EIO;
-  }
-}
-
 WindowsScreen& screen() {
   static WindowsScreen screen(consoleHandles().output);
   return screen;
@@ -153,7 +138,7 @@ int StdoutSink::write(std::string_view bytes) {
     DWORD written = 0;
     if (output == nullptr || output == INVALID_HANDLE_VALUE) return EBADF;
     if (!WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-      return errnoFor(GetLastError());
+      return errnoFromWindows(GetLastError());
     }
     bytes.remove_prefix(written);
   }
@@ -167,17 +152,7 @@ bool StdoutSink::isTerminal() const {
 
 bool terminalShowsUtf8() { return false; }
 
-std::string toLocalText(std::string_view utf8) {
-  const int size = static_cast<int>(utf8.size());
-  const int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), wideLength);
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  std::string local(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, local.data(), length, nullptr, nullptr);
-  return local;
-}
+std::string toLocalText(std::string_view utf8) { return narrow(widen(utf8), CP_ACP); }
 
 bool slashAsksForHelp() { return true; }
 

@@ -47,6 +47,14 @@ std::string hexDigits(uint64_t value, int digits) {
   return text;
 }
 
+std::string printable(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return shown;
+}
+
 std::string validUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -1,6 +1,7 @@
-// Text in the forms that outputs need: upper-case hex digits, a JSON string and an RFC 4180 CSV
-// field. The last two take bytes that are meant to be UTF-8 (file names are whatever the system
-// gave) and write valid UTF-8: a byte that is not part of a well-formed sequence becomes U+FFFD.
+// Text in the forms that outputs need: upper-case hex digits, a line that a terminal shows as it
+// is, a JSON string and an RFC 4180 CSV field. The last two take bytes that are meant to be UTF-8
+// (file names are whatever the system gave) and write valid UTF-8: a byte that is not part of a
+// well-formed sequence becomes U+FFFD.
 #ifndef OPFREQ_TEXTOUT_TEXT_ESCAPE_H_
 #define OPFREQ_TEXTOUT_TEXT_ESCAPE_H_
 
@@ -12,6 +13,10 @@ namespace opfreq {
 
 // `value` in upper-case hex digits, with zeros in front up to `digits`.
 std::string hexDigits(uint64_t value, int digits);
+
+// `text` with every control byte (below 20h, and 7Fh) shown as '?': a name from a file or the
+// command line cannot then end a line or send an escape sequence to a terminal.
+std::string printable(std::string_view text);
 
 // `text` with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string validUtf8(std::string_view text);

@@ -117,7 +117,8 @@ TEST(HexTextDecoder, BuildsTheImageTheRecordsDescribe) {
        0,
        "Intel HEX line 2: record is longer than its count"},
       {"the longest record between blanks, then Ctrl+Z on the end record's line",
-       "  :FF000000" + std::string(510, '0') + "01" + std::string(600, ' ') + "\n:00000001FF\x1a\n",
+       "  :FF000000" + std::string(510, '0') + "01" + std::string(600, ' ') + "\n:00000001FF" +
+           std::string(600, ' ') + "\x1a junk\n",
        {0x00, 0x00},
        255,
        ""},

@@ -22,7 +22,7 @@ UTF8 = {"LANG": "C.UTF-8"}
 # job-control shell that leads the session, as under a real shell: only then do the terminal's
 # stop signals stop it, and the hangup of a terminal that goes away reaches the shell alone.
 class Run:
-    def __init__(self, job=False, stdout_pipe=False, env=None):
+    def __init__(self, job=False, stdout_pipe=False, env=None, typed_ahead=b""):
         self.master, self.slave = os.openpty()
         attrs = termios.tcgetattr(self.slave)
         attrs[1] &= ~termios.OPOST
@@ -30,6 +30,7 @@ class Run:
         attrs[6][termios.VINTR], attrs[6][termios.VSUSP] = b"\x03", b"\x1a"
         termios.tcsetattr(self.slave, termios.TCSANOW, attrs)
         self.before = termios.tcgetattr(self.slave)
+        os.write(self.master, typed_ahead)  # in the terminal's input queue before opfreq starts
         self.events, self.commands = os.pipe(), os.pipe()
         self.out_pipe, out_w = os.pipe()
         self.output, self.stdout, self.status, self.rusage = b"", b"", None, None
@@ -179,10 +180,9 @@ class TerminalWait(unittest.TestCase):
                 run.type(typed)
                 self.assertEnded(run)
                 self.assertEqual(run.left_over(), left)
-        # Typed while the text is written: the wait ends at once, the key consumed.
-        run = Run()
+        # Typed before opfreq set the terminal up: the wait ends at once, the key consumed.
+        run = Run(typed_ahead=b"x")
         self.addCleanup(run.close)
-        run.type(b"x")
         self.assertEnded(run)
         self.assertEqual(run.left_over(), b"")
 

@@ -39,6 +39,7 @@ struct Symbol {
   uint16_t address;
   std::string name;
   bool code;  // under a code area of a map, or from a plain list
+  friend bool operator==(const Symbol&, const Symbol&) = default;
 };
 
 class SymbolTable {
@@ -52,6 +53,7 @@ class SymbolTable {
   // The code symbols in ascending address order, each address once.
   std::vector<uint16_t> codeAddresses() const;
   bool empty() const { return symbols_.empty(); }
+  friend bool operator==(const SymbolTable&, const SymbolTable&) = default;
 
  private:
   friend class SymbolReader;

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Hostile and careless input, as a careful tester of a command-line tool tries it: -o over
+# links, inputs and protected files, ranges and symbol files without end, damaged record text,
+# signals during -o, and names that are not text. Each row starts from the same folder of
+# files and checks the status, standard error, standard output and every file afterwards.
+# Usage: hostile_test.sh OPFREQ SAMPLES_DIR
+set -u
+OPFREQ=("$(realpath "$1")")
+SAMPLES=$(realpath "$2")
+source "$(dirname "$0")/expect.sh"
+cp "${OPFREQ[0]}" "$work/opfreq-copy" && OPFREQ=("$work/opfreq-copy")  # reachable by anyone
+fixture=$work/fixture
+mkdir "$fixture" && cd "$fixture" || exit 1
+cp "$SAMPLES/demo.bin" demo.bin
+objcopy -I binary -O ihex demo.bin fw.hex
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(24).randbytes(65536))' >big.bin
+echo old >t.txt && ln -s t.txt l.txt && ln -s fw.hex o.lnk && ln -s gone.txt g.lnk
+echo log >log.txt && echo keep >k.txt && echo ro >ro.txt && chmod 444 ro.txt
+printf '0040 init\r0048 delay\r' >cr.sym && printf '\xef\xbb\xbf0040 _helper\n' >bom.sym
+printf '0x nothing\nh nothing\n' >empty.sym && printf '\022' >one.bin && printf '0040 \033[2Jwiped\n' >esc.sym
+{ echo 0040 s_CSEG && seq 65535 -1 0 | awk '{printf "%04X n%d\n", $1, $1}' && echo 0040 _late; } >desc.sym
+{ printf ':06000000020003120040A3'; printf '%520s' ''; printf 'THIS LINE IS DAMAGED\n:00000001FF\n'; } >long.hex
+{ printf 'S1060000020003F3'; printf '%520s' ''; printf 'DAMAGED\nS9030000FC\n'; } >long.s19
+printf ':0' >cut.ihx && printf 'S10' >cut.s19 && printf ':0100000002FD\n:00000001FF\x1a' >ctrlz.hex
+chmod -R a+rX "$work"
+cd "$work" || exit 1
+
+renamed demo demo.bin demo.exp
+{ echo log; cat demo.exp; } >log.exp
+{ echo old; } >t.exp
+printf '\002' >two.bin && { printf 'ctrlz.hex\r\n'; "${OPFREQ[@]}" two.bin | tail -n +2; } >ctrlz.exp
+
+# As a user who owns nothing here; root's writes would pass where a user's would not.
+asUser() {
+  if [ "$(id -u)" != 0 ]; then "$@"; elif command -v setpriv >/dev/null; then
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$@"
+  else return 77; fi
+}
+# Each file of the folder: its kind, mode and link target, then the bytes of the regular ones.
+snapshot() {
+  (cd "$1" && find . -mindepth 1 -printf '%p %y %m %l\n' | sort && find . -type f -exec md5sum {} + | sort)
+}
+
+# row NAME STATUS STDERR STDOUT CHANGED COMMAND: COMMAND (evaluated in a fresh copy of the
+# fixture) ends with STATUS, writes the line STDERR and the bytes of the file STDOUT (- for
+# none), and changes no file but those of CHANGED ("FILE=EXPECTED ...", - for none).
+row() {
+  local name=$1 status=$2 err=$3 out=$4 changed=$5 command=$6
+  rm -rf run && cp -a fixture run && cd run || return
+  (eval "$command") >../out 2>../err
+  local got=$?
+  cd "$work" || return
+  if [ "$got" = 77 ] && [ "$status" != 77 ]; then echo "SKIPPED: $name (no unprivileged user)"; return; fi
+  local want=$unchanged
+  if [ "$changed" != - ]; then
+    rm -rf want && cp -a fixture want
+    for pair in $changed; do cp "${pair#*=}" "want/${pair%%=*}"; done
+    want=$(snapshot want)
+  fi
+  if [ "$got" != "$status" ] || [ "$(cat err)" != "$err" ] ||
+    ! cmp -s out "${out/#-//dev/null}" || [ "$(snapshot run)" != "$want" ]; then
+    echo "FAILED: $name: status $got, stderr: $(cat err)" >&2
+    diff <(echo "$want") <(snapshot run) >&2
+    failures=$((failures + 1))
+  fi
+}
+
+unchanged=$(snapshot fixture)
+
+# A run of opfreq -o OUT that waits on a FIFO for its input and is ended by signal $1; the
+# status is the signal's, and neither the output nor its temporary file is left.
+killedWhileWriting() {
+  mkfifo in.fifo && exec 5<>in.fifo
+  (exec env --default-signal "${OPFREQ[@]}" -o out.txt --json in.fifo) &
+  sleep 0.2
+  kill -"$1" $!
+  { wait $!; } 2>/dev/null  # without the shell's word on how the job ended
+}
+
+row "-o through a link: the file it leads to is kept when the input fails" 1 \
+  "opfreq: missing.bin: No such file or directory" - - 'opfreq -o l.txt missing.bin'
+row "-o through a link to the input" 2 "opfreq: -o o.lnk: the output would replace the input fw.hex" \
+  - - 'opfreq -o o.lnk fw.hex'
+row "-o naming the input" 2 "opfreq: -o fw.hex: the output would replace the input fw.hex" - - \
+  'opfreq -o fw.hex fw.hex'
+row "-o naming the symbols file" 2 "opfreq: -o cr.sym: the output would replace the symbols file cr.sym" \
+  - - 'opfreq -o cr.sym --symbols cr.sym demo.bin'
+row "-o /dev/stdout appends as >> does" 0 "" - log.txt=log.exp 'opfreq -o /dev/stdout demo.bin >>log.txt'
+row "-o /dev/stdout, the input failing" 1 "opfreq: missing.bin: No such file or directory" - - \
+  'opfreq -o /dev/stdout missing.bin >>log.txt'
+row "-o through a link writes the file it leads to" 0 "" - t.txt=demo.exp 'opfreq -o l.txt demo.bin'
+row "-o a write-protected file" 1 "opfreq: ro.txt: Permission denied" - - 'asUser "${OPFREQ[@]}" -o ro.txt demo.bin'
+row "-o a file in a folder that cannot hold the temporary one" 1 \
+  "opfreq: .: Permission denied (-o k.txt writes a temporary file there first)" - - \
+  'chmod 666 k.txt && chmod 755 . && asUser "${OPFREQ[@]}" -o k.txt demo.bin; s=$?; chmod 644 k.txt; exit $s'
+row "-o, every input failing, on a usage error" 2 \
+  $'opfreq: demo.bin: the range 00000h to 0FFFFh ends past the image, which has 80 bytes\nopfreq: fw.hex: the range 00000h to 0FFFFh ends past the image, which has 80 bytes' - - \
+  'opfreq -o k.txt --range 0-FFFF demo.bin fw.hex'
+row "-o, every input failing" 1 $'opfreq: missing.bin: No such file or directory\nopfreq: -: standard input is empty' \
+  - - 'opfreq -o k.txt --json missing.bin - </dev/null'
+row "-o a dangling link, the input failing" 1 "opfreq: missing.bin: No such file or directory" - - \
+  'opfreq -o g.lnk missing.bin'
+row "-o a dangling link creates its file" 0 "" - gone.txt=demo.exp 'opfreq -o g.lnk demo.bin'
+row "-o a folder that is not there" 1 "opfreq: nofolder/out.txt: No such file or directory" - - \
+  'opfreq -o nofolder/out.txt demo.bin'
+row "an empty -o" 2 "opfreq: option -o needs a value, not an empty one (opfreq --help lists the options)" \
+  - - "opfreq -o '' demo.bin"
+row "an empty --symbols=" 2 \
+  "opfreq: option --symbols needs a value, not an empty one (opfreq --help lists the options)" - - \
+  'opfreq --symbols= demo.bin'
+row "an empty --csv=" 2 "opfreq: option --csv needs a value, not an empty one (opfreq --help lists the options)" \
+  - - 'opfreq --csv= demo.bin'
+row "a range without its end" 2 \
+  "opfreq: --range 10-: not FROM-TO, two image offsets in hex, FROM first (opfreq --help lists the options)" \
+  - - 'opfreq --range 10- demo.bin'
+for range in 1000000000-100000FFFF 3FFF0000-3FFFFFFF; do
+  row "--range $range is refused before memory is taken" 2 \
+    "opfreq: --range $range: past 3FFFFh, the last offset of the largest image opfreq reads (opfreq --help lists the options)" \
+    - - "ulimit -v 200000; opfreq -o out.txt --range $range demo.bin"
+done
+row "symbols from a device without end" 1 "opfreq: /dev/zero: the symbols file is larger than 64 MiB" - - \
+  'ulimit -v 600000; timeout 20 "${OPFREQ[@]}" --csv=calls --symbols /dev/zero demo.bin'
+row "symbols from a device of random bytes" 1 "opfreq: /dev/urandom: the symbols file is larger than 64 MiB" \
+  - - 'timeout 20 "${OPFREQ[@]}" --csv=calls --symbols /dev/urandom demo.bin'
+printf 'file,address,lcall,acall,count,name\ndemo.bin,0048,0,4,4,n72\ndemo.bin,0040,3,0,3,n64\ndemo.bin,0100,0,1,1,n256\n' >desc.exp
+row "65536 symbols in descending order" 0 "" desc.exp - 'timeout 10 "${OPFREQ[@]}" --csv=calls --symbols desc.sym demo.bin'
+printf 'file,address,lcall,acall,count,name\ndemo.bin,0048,0,4,4,delay\ndemo.bin,0040,3,0,3,init\ndemo.bin,0100,0,1,1,\n' >cr.exp
+row "symbols with CR line ends" 0 "" cr.exp - 'opfreq --csv=calls --symbols cr.sym demo.bin'
+sed 's/,delay$/,/;s/,init$/,_helper/' cr.exp >bom.exp
+row "symbols after a byte order mark" 0 "" bom.exp - 'opfreq --csv=calls --symbols bom.sym demo.bin'
+printf 'file,address,lcall,acall,count,name\none.bin,0000,1,0,1,\n' >empty.exp
+row "an empty hex number is no address" 0 "" empty.exp - 'opfreq --csv=calls --symbols empty.sym one.bin'
+row "an escape sequence in a map is shown, not obeyed" 0 "" - - \
+  'opfreq --written --symbols esc.sym demo.bin | tr -d "\r" | grep -qx "    3 times to address 0040 ?\[2Jwiped"'
+row "a record line longer than any" 1 \
+  "opfreq: long.hex: Intel HEX line 1, column 522: longer than any record (521 characters)" - - 'opfreq long.hex'
+row "an S-record line longer than any" 1 \
+  "opfreq: long.s19: S-record line 1, column 515: longer than any record (514 characters)" - - 'opfreq long.s19'
+row "a record cut inside its count" 1 "opfreq: cut.ihx: Intel HEX line 1: record is shorter than its count" \
+  - - 'opfreq cut.ihx'
+row "an S-record cut inside its count" 1 "opfreq: cut.s19: S-record line 1: record is shorter than its count" \
+  - - 'opfreq cut.s19'
+row "Ctrl+Z on the end record's line" 0 "" ctrlz.exp - 'opfreq ctrlz.hex'
+row "a name with a line end makes one line" 1 "opfreq: nosuch?name.bin: No such file or directory" - - \
+  "opfreq --json \$'nosuch\\nname.bin' >/dev/null"
+for signal in HUP INT QUIT ALRM TERM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do
+  row "SIG$signal during -o leaves nothing" $((128 + $(kill -l "$signal"))) "" - - \
+    "killedWhileWriting $signal; s=\$?; rm in.fifo; exit \$s"
+done
+row "a file size limit during -o leaves nothing" $((128 + $(kill -l XFSZ))) "" - - \
+  'ulimit -f 8; env --default-signal "${OPFREQ[@]}" -o out.txt --csv=calls big.bin & { wait $!; } 2>/dev/null'
+row "a file size limit during -o, SIGXFSZ ignored" 1 "opfreq: error writing out.txt: File too large" - - \
+  'ulimit -f 8; env --ignore-signal=XFSZ "${OPFREQ[@]}" -o out.txt --csv=calls big.bin'
+
+verdict "hostile input"

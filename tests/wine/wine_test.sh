@@ -59,6 +59,12 @@ check "JSON names x日.bin in UTF-8" \
 check "-o writes the report's exact bytes" \
   "(cd '$work/names' && LANG=C.UTF-8 wine '$opfreq' -o out.txt 'x日.bin' 2>/dev/null) && cmp -s '$work/names/out.txt' <({ printf 'x?.bin\r\n'; tail -n +2 '$samples/demo.expected'; }) && [ \"\$(ls '$work/names' | wc -l)\" = 3 ]"
 
+# -o refused as on Linux, in the same words, before the input is read.
+check "-o into a folder that is not there" \
+  "[ \"\$(cd '$work/names' && wine '$opfreq' -o 'nodir\\x.txt' xA.bin 2>&1 | tr -d '\r')\" = 'opfreq: nodir\\x.txt: No such file or directory' ]"
+check "-o a folder" \
+  "[ \"\$(cd '$work/names' && wine '$opfreq' -o . xA.bin 2>&1 | tr -d '\r')\" = 'opfreq: .: Is a directory' ]"
+
 # Killed while -o waits for its input: the temporary file goes with the process.
 mkdir -p "$work/killed" && mkfifo "$work/killed/in.fifo"
 exec 5<>"$work/killed/in.fifo"

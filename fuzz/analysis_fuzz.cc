@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "analyzer/driver.h"
-#include "analyzer/json_view.h"
 #include "analyzer/opcode_table.h"
 #include "analyzer/sweeps.h"
+#include "analyzer/view.h"
+#include "filein/input_image.h"
 
 namespace {
-
-class MemorySink : public opfreq::ByteSink {
- public:
-  int write(std::string_view bytes) override {
-    text.append(bytes);
-    return 0;
-  }
-  std::string text;
-};
 
 void check(bool condition) {
   if (!condition) std::abort();
@@ -34,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > opfreq::kMaxFileSize) return 0;
   opfreq::CodeImage image{};
   for (size_t i = 0; i < size && i < image.size(); ++i) image[i] = data[i];
-  MemorySink sink;
+  opfreq::StringSink sink;
   opfreq::OutputStream out(sink);
   opfreq::analyseImage("fuzz.bin", image, static_cast<int32_t>(size), out);
 
@@ -70,28 +62,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.rangeTo = static_cast<int64_t>(std::min(size - 1, from + 65535));
   if ((data[0] & 4) != 0) options.at = static_cast<uint16_t>(data[0] << 8 | data[size - 1]);
   options.entries = {static_cast<uint16_t>(data[size / 2] << 8 | data[size - 1])};
-  auto run = std::make_unique<opfreq::RunState>();
-  const opfreq::SweepInfo info = opfreq::sweepImage(
-      {whole, static_cast<int64_t>(size), options.written ? &written : nullptr}, options, *run);
+  opfreq::Analysis analysis;
+  analysis.name = "fuzz.bin";
+  analysis.imageSize = static_cast<int64_t>(size);
+  opfreq::sweepImage({whole, static_cast<int64_t>(size), options.written ? &written : nullptr},
+                     options, analysis);
+  const opfreq::SweepInfo& info = analysis.sweep;
+  const opfreq::RunState& run = analysis.run;
   int64_t instructions = 0;
   int64_t bytes = 0;
   for (size_t op = 0; op < 256; ++op) {
-    instructions += run->opcodeCount[op];
-    bytes += int64_t{run->opcodeCount[op]} * opfreq::OpcodeTable[op].cmdlen;
+    instructions += run.opcodeCount[op];
+    bytes += int64_t{run.opcodeCount[op]} * opfreq::OpcodeTable[op].cmdlen;
   }
+  const int64_t regionSize = info.region.to - info.region.from + 1;
   check(info.instructions == instructions && info.bytes == bytes);
-  check(bytes <= 3 * (info.to - info.from + 1) &&
-        (options.follow || bytes <= info.to - info.from + 1));
+  check(bytes <= 3 * regionSize && (options.follow || bytes <= regionSize));
 
   sink.text.clear();
-  const opfreq::SymbolTable symbols;
-  opfreq::writeJsonLine(
-      {"fuzz.bin", opfreq::HexFormat::None, static_cast<int64_t>(size), *run, info, symbols}, out);
+  opfreq::makeJsonView({out})->result(analysis);
   const std::string_view line = sink.text;
   int64_t rows = 0;
   for (size_t at = 0; (at = line.find("{\"address\": ", at)) != std::string_view::npos; ++at)
     ++rows;
   check(line.find('\n') == line.size() - 1 && line.ends_with("}\n") &&
-        rows == run->calls.distinctCount());
+        rows == run.calls.distinctCount());
   return 0;
 }

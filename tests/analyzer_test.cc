@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -207,9 +208,26 @@ int32_t lengthFromOperands(std::string_view mnemonic) {
   return length;
 }
 
-TEST(OpcodeTable, EveryLengthFollowsFromTheOperands) {
+// Where control goes, read off the instruction's name.
+Flow flowFromName(std::string_view mnemonic) {
+  const std::string_view name = mnemonic.substr(0, mnemonic.find(' '));
+  const auto among = [&](std::initializer_list<std::string_view> names) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  if (mnemonic == "JMP @A+DPTR") return Flow::Indirect;
+  if (name == "byte") return Flow::Undefined;
+  if (among({"LJMP", "AJMP", "SJMP"})) return Flow::Jump;
+  if (among({"JC", "JNC", "JZ", "JNZ", "JB", "JNB", "JBC", "CJNE", "DJNZ"})) return Flow::Branch;
+  if (among({"LCALL", "ACALL"})) return Flow::Call;
+  if (among({"RET", "RETI"})) return Flow::Return;
+  return Flow::Next;
+}
+
+TEST(OpcodeTable, EveryLengthAndFlowFollowsFromTheMnemonic) {
   for (size_t op = 0; op < 256; ++op) {
     EXPECT_EQ(OpcodeTable[op].cmdlen, lengthFromOperands(OpcodeTable[op].mnemonic))
+        << std::hex << op << " " << OpcodeTable[op].mnemonic;
+    EXPECT_EQ(OpcodeTable[op].flow, flowFromName(OpcodeTable[op].mnemonic))
         << std::hex << op << " " << OpcodeTable[op].mnemonic;
   }
 }

@@ -1,24 +1,28 @@
-// One input's analysis as the views see it: what the input was, what was swept, and the
-// counts, by opcode value, that the sweep left in a RunState. The text views rank them.
+// One input's analysis: what the input was, what was swept, and the counts, by opcode value.
+// It owns all of it, so that it outlives the buffers it was read from; views take it as it is.
 #ifndef OPFREQ_ANALYZER_ANALYSIS_H_
 #define OPFREQ_ANALYZER_ANALYSIS_H_
 
-#include <string_view>
+#include <memory>
+#include <string>
 
+#include "analyzer/region.h"
 #include "analyzer/run_state.h"
-#include "analyzer/sweeps.h"
 #include "filein/hex_text.h"
 #include "filein/symbol_file.h"
 
 namespace opfreq {
 
 struct Analysis {
-  std::string_view name;  // as given
+  std::string name;  // as given
   HexFormat format = HexFormat::None;
   int64_t imageSize = 0;
-  RunState& run;
-  const SweepInfo& sweep;
-  const SymbolTable& symbols;
+  SweepInfo sweep;
+  RunState run;
+  // Lines that the legacy sweep writes for its report (its warnings), each with its line end.
+  std::string notes;
+  // Names for code addresses; an empty table when none were given.
+  std::shared_ptr<const SymbolTable> symbols = std::make_shared<const SymbolTable>();
 };
 
 }  // namespace opfreq

@@ -2,12 +2,24 @@
 // counts it, and steps over the operands by the instruction's length. LCALL (12h) and the eight
 // ACALL opcodes (low five bits 11h) have their targets decoded and counted. Nothing is followed
 // or resynchronised: data is swept exactly like code.
+//
+// Every sweep (this one, the linear and the follow sweep) shows each instruction it takes to a
+// visitor, which does what it likes with it: Counter counts opcodes and calls into a RunState.
+// A visitor is a template parameter, so that the call costs nothing in the sweep's inner loop.
+// It has two members:
+//   void instruction(const Instruction&);
+//   void repeated(const Instruction& first, size_t count);  // `count` one-byte instructions
+//                                                          // like `first`, one after another
 #ifndef OPFREQ_ANALYZER_CODE_SCANNER_H_
 #define OPFREQ_ANALYZER_CODE_SCANNER_H_
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
 
+#include "analyzer/opcode_table.h"
 #include "analyzer/run_state.h"
 #include "textout/output_stream.h"
 
@@ -19,31 +31,124 @@ using CodeImage = std::array<uint8_t, kCodeWindow>;
 
 // Writes the two warning lines when they apply (first byte not 02h; file over 64 KiB), then
 // sweeps `image`. run.fileSize must be 1 or more.
-void scanCode(const CodeImage& image, RunState& run, OutputStream& out);
+void scanCode(std::span<const uint8_t, kCodeWindow> image, RunState& run, OutputStream& out);
 
-// Counts the call that `code` holds (LCALL, or ACALL: the opcode and its operands), whose next
-// instruction lies at code address `next`.
-inline void countCall(const uint8_t* code, size_t next, RunState& run) {
-  const uint8_t op = code[0];
-  if (op == 0x12) {
-    run.calls.count(static_cast<uint16_t>(code[1] << 8 | code[2]));
-    return;
+struct Instruction {
+  size_t offset;     // in the image
+  uint16_t address;  // in code memory
+  uint8_t opcode;
+  uint8_t length;
+  std::optional<uint16_t> callTarget;  // for LCALL and ACALL
+};
+
+// Counts each instruction into a RunState: its opcode and, for a call, its target.
+class Counter {
+ public:
+  explicit Counter(RunState& run) : run_(run) {}
+  void instruction(const Instruction& i) {
+    ++run_.opcodeCount[i.opcode];
+    if (!i.callTarget) return;
+    if (i.opcode == 0x12) {
+      run_.calls.count(*i.callTarget);
+    } else {
+      ++run_.acallCount;
+      run_.calls.countAcall(*i.callTarget);
+    }
   }
-  // ACALL: the page (top five bits) of the address after the instruction, bits 10 to 8 from the
-  // opcode, bits 7 to 0 from the operand. Past FFFFh the page wraps to 0000h.
-  ++run.acallCount;
-  run.calls.countAcall(static_cast<uint16_t>((next & 0xF800) + (size_t{op} >> 5) * 256 + code[1]));
+  void repeated(const Instruction& first, size_t count) {
+    run_.opcodeCount[first.opcode] += static_cast<int32_t>(count);
+  }
+
+ private:
+  RunState& run_;
+};
+
+namespace sweep_detail {
+
+// How far the sweep moves past each opcode. Opcodes that need more than a step (the calls,
+// whose operands are decoded, and the fill bytes 00h and FFh, whose runs are taken in one go)
+// advance by kSlowPath instead, which takes the position far past the end of the image so that
+// the inner loop's one bounds test also catches them.
+constexpr size_t kSlowPath = size_t{1} << 20;
+
+constexpr std::array<size_t, 256> kAdvance = [] {
+  std::array<size_t, 256> table{};
+  for (size_t op = 0; op < 256; ++op) {
+    const bool slow = OpcodeTable[op].flow == Flow::Call || op == 0x00 || op == 0xFF;
+    table[op] = slow ? kSlowPath : static_cast<size_t>(OpcodeTable[op].cmdlen);
+  }
+  return table;
+}();
+
+// The number of bytes equal to bytes[pos] from pos on, up to and including `last`.
+inline size_t runLength(const uint8_t* bytes, size_t pos, size_t last) {
+  const uint8_t value = bytes[pos];
+  uint64_t pattern = 0;
+  std::memset(&pattern, value, sizeof pattern);
+  size_t end = pos + 1;
+  while (end + 8 <= last + 1) {
+    uint64_t chunk = 0;
+    std::memcpy(&chunk, bytes + end, sizeof chunk);
+    if (chunk != pattern) break;
+    end += 8;
+  }
+  while (end <= last && bytes[end] == value) ++end;
+  return end - pos;
 }
 
-// Whether `op` is LCALL or one of the eight ACALLs.
-constexpr bool isCall(size_t op) { return op == 0x12 || (op & 0x1F) == 0x11; }
+}  // namespace sweep_detail
 
-// The sweep itself, shared by every sweep: counts the instructions that start at offsets
-// `first` to `last` of `bytes` in one linear pass, into run's opcodeCount, calls and
-// acallCount. The operands of the last instructions are read past `last` as they lie, so up to
-// two bytes past it must be readable. The code address of offset o is (o + bias) mod 10000h.
-// Returns the offset that follows the last instruction counted.
-size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias, RunState& run);
+namespace sweep_detail {
+
+// The instruction at `pos` that takes more than a step: a call, whose target is decoded, or a run
+// of fill bytes, shown in one go. Returns the offset after it.
+template <typename Visitor>
+size_t slowStep(const uint8_t* bytes, size_t pos, size_t last, uint32_t bias, Visitor& visitor) {
+  const uint8_t op = bytes[pos];
+  const auto address = static_cast<uint16_t>(pos + bias);
+  if (op == 0x00 || op == 0xFF) {
+    const size_t count = runLength(bytes, pos, last);
+    visitor.repeated({pos, address, op, 1, std::nullopt}, count);
+    return pos + count;
+  }
+  const auto length = static_cast<uint8_t>(OpcodeTable[op].cmdlen);
+  const auto after = static_cast<uint16_t>(address + length);
+  visitor.instruction({pos, address, op, length, targetOf(bytes + pos, after)});
+  return pos + length;
+}
+
+}  // namespace sweep_detail
+
+// The sweep itself, shared by every linear sweep: shows `visitor` the instructions that start
+// at offsets `first` to `last` of `bytes`, in one pass. The operands of the last instructions
+// are read past `last` as they lie, so up to two bytes past it must be readable. The code
+// address of offset o is (o + bias) mod 10000h. Returns the offset that follows the last
+// instruction shown.
+template <typename Visitor>
+size_t sweepSpan(const uint8_t* bytes, size_t first, size_t last, uint32_t bias, Visitor& visitor) {
+  using sweep_detail::kAdvance;
+  using sweep_detail::kSlowPath;
+  // One position only, moved before it is tested, so that the inner loop is a load, a count, an
+  // add and a test: the instruction's own offset is worked out again only where it is used.
+  size_t pos = first;
+  for (;;) {
+    const uint8_t op = bytes[pos];
+    const size_t step = kAdvance[op];
+    pos += step;
+    if (pos <= last) [[likely]] {
+      visitor.instruction({pos - step, static_cast<uint16_t>(pos - step + bias), op,
+                           static_cast<uint8_t>(step), std::nullopt});
+      continue;
+    }
+    if (pos < kSlowPath) {  // the last instruction
+      visitor.instruction({pos - step, static_cast<uint16_t>(pos - step + bias), op,
+                           static_cast<uint8_t>(step), std::nullopt});
+      return pos;
+    }
+    pos = sweep_detail::slowStep(bytes, pos - kSlowPath, last, bias, visitor);
+    if (pos > last) return pos;
+  }
+}
 
 }  // namespace opfreq
 

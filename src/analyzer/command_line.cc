@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 #include "filein/input_image.h"
@@ -12,49 +13,6 @@
 namespace opfreq {
 namespace {
 
-// Long options have values of their own, beyond any character, so that a fault in one is
-// told apart from one in a short option.
-enum LongOption : int {
-  kHelp = 256,
-  kVersion,
-  kJson,
-  kCsv,
-  kSymbols,
-  kOutput,
-  kFollow,
-  kEntry,
-  kWritten,
-  kRange,
-  kAt
-};
-
-constexpr option kLongOptions[] = {
-    {"help", no_argument, nullptr, kHelp},
-    {"version", no_argument, nullptr, kVersion},
-    {"json", no_argument, nullptr, kJson},
-    {"csv", optional_argument, nullptr, kCsv},
-    {"symbols", required_argument, nullptr, kSymbols},
-    {"output", required_argument, nullptr, kOutput},
-    {"follow", no_argument, nullptr, kFollow},
-    {"entry", required_argument, nullptr, kEntry},
-    {"written", no_argument, nullptr, kWritten},
-    {"range", required_argument, nullptr, kRange},
-    {"at", required_argument, nullptr, kAt},
-    {nullptr, 0, nullptr, 0},
-};
-
-std::string nameOf(int value) {
-  if (value < kHelp) return std::string("-") + static_cast<char>(value);
-  for (const option& o : kLongOptions) {
-    if (o.name != nullptr && o.val == value) return std::string("--") + o.name;
-  }
-  return "?";
-}
-
-bool isOption(const std::string& arg, bool slashHelp) {
-  return (arg.size() > 1 && arg[0] == '-') || (slashHelp && arg == "/?");
-}
-
 // A code address in hex.
 std::optional<uint16_t> parseAddress(const std::string& text) {
   const std::optional<uint64_t> value = parseHexNumber(text);
@@ -62,73 +20,16 @@ std::optional<uint16_t> parseAddress(const std::string& text) {
   return static_cast<uint16_t>(*value);
 }
 
+// The request as the options build it, and what is wrong with them.
 class Parser {
  public:
   explicit Parser(CommandLine& line) : line_(line), request_(line.request) {}
 
-  // Takes one option and its value; false when it is wrong.
-  bool take(int value, const std::string& argument) {
-    switch (value) {
-      case 'h':
-      case kHelp:
-        help_ = true;
-        return true;
-      case kVersion:
-        version_ = true;
-        return true;
-      case kJson:
-        return setView(View::Json);
-      case kCsv:
-        if (argument.empty() || argument == "opcodes") return setView(View::CsvOpcodes);
-        if (argument == "calls") return setView(View::CsvCalls);
-        return wrong("--csv=" + argument + ": the table is opcodes or calls");
-      case kSymbols:
-        request_.symbols = argument;
-        return true;
-      case 'o':
-      case kOutput:
-        request_.output = argument;
-        return true;
-      case kFollow:
-        request_.sweep.follow = true;
-        return true;
-      case kWritten:
-        request_.sweep.written = true;
-        return true;
-      case kEntry:
-        return takeAddress("--entry", argument,
-                           [&](uint16_t a) { request_.sweep.entries.push_back(a); });
-      case kAt:
-        return takeAddress("--at", argument, [&](uint16_t a) { request_.sweep.at = a; });
-      case kRange:
-        return takeRange(argument);
-      default:
-        return wrong("unknown option");
-    }
-  }
+  Request& request() { return request_; }
+  void askForHelp() { help_ = true; }
+  void askForVersion() { version_ = true; }
 
-  // The checks that need every option.
-  bool finish() {
-    if (help_ || version_) {
-      line_.kind = help_ ? CommandLine::Kind::Help : CommandLine::Kind::Version;
-      return true;
-    }
-    if (!request_.sweep.entries.empty() && !request_.sweep.follow) {
-      return wrong("--entry adds an entry point to --follow, which is not given");
-    }
-    if (request_.files.empty()) return wrong("no image named");
-    line_.kind = CommandLine::Kind::Request;
-    return true;
-  }
-
-  bool wrong(std::string problem) {
-    line_.kind = CommandLine::Kind::Wrong;
-    line_.problem = std::move(problem);
-    return false;
-  }
-
- private:
-  bool setView(View view) {
+  bool setView(ViewMaker view) {
     if (viewSet_ && request_.view != view)
       return wrong("give one view: --json, --csv or --csv=calls");
     request_.view = view;
@@ -163,6 +64,29 @@ class Parser {
     return true;
   }
 
+  // The checks that need every option.
+  bool finish() {
+    if (help_ || version_) {
+      line_.kind = help_ ? CommandLine::Kind::Help : CommandLine::Kind::Version;
+      return true;
+    }
+    if (!request_.sweep.entries.empty() && !request_.sweep.follow) {
+      return wrong("--entry adds an entry point to --follow, which is not given");
+    }
+    if (request_.files.empty()) return wrong("no image named");
+    // A sweep option with no view asked for: the text view that says what was swept.
+    if (!viewSet_ && request_.sweep.any()) request_.view = makeSweepReport;
+    line_.kind = CommandLine::Kind::Request;
+    return true;
+  }
+
+  bool wrong(std::string problem) {
+    line_.kind = CommandLine::Kind::Wrong;
+    line_.problem = std::move(problem);
+    return false;
+  }
+
+ private:
   CommandLine& line_;
   Request& request_;
   bool help_ = false;
@@ -170,7 +94,119 @@ class Parser {
   bool viewSet_ = false;
 };
 
+struct OptionRow {
+  const char* name;       // the long name, without "--"; null for a line of --help alone
+  char letter;            // the short name, or 0
+  int argument;           // no_argument, required_argument or optional_argument (a value after '=')
+  std::string_view help;  // its lines of --help
+  bool (*take)(Parser& parser, const std::string& value);
+};
+
+// Every option, in the order --help lists them.
+constexpr std::array kOptions = {
+    OptionRow{"help", 'h', no_argument,
+              "  --help, -h, /?    this text, without waiting for a key (/? on Windows)",
+              [](Parser& p, const std::string&) { return p.askForHelp(), true; }},
+    OptionRow{"version", 0, no_argument, "  --version         the version of opfreq",
+              [](Parser& p, const std::string&) { return p.askForVersion(), true; }},
+    OptionRow{nullptr, 0, 0, "  -                 read the image from standard input", nullptr},
+    OptionRow{nullptr, 0, 0,
+              "  --                every argument after it is a file name, even one starting "
+              "with -",
+              nullptr},
+    OptionRow{"json", 0, no_argument,
+              "  --json            one JSON object a file, a line each: every opcode and every "
+              "call",
+              [](Parser& p, const std::string&) { return p.setView(makeJsonView); }},
+    OptionRow{"csv", 0, optional_argument,
+              "  --csv, --csv=opcodes  CSV, 256 rows a file: file,opcode,mnemonic,length,count,"
+              "bytes\n"
+              "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,"
+              "name",
+              [](Parser& p, const std::string& value) {
+                if (value.empty() || value == "opcodes") return p.setView(makeCsvOpcodes);
+                if (value == "calls") return p.setView(makeCsvCalls);
+                return p.wrong("--csv=" + value + ": the table is opcodes or calls");
+              }},
+    OptionRow{"symbols", 0, required_argument,
+              "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
+              [](Parser& p, const std::string& value) {
+                p.request().symbols = value;
+                return true;
+              }},
+    OptionRow{"output", 'o', required_argument,
+              "  -o, --output FILE write to FILE, whole or not at all, instead of standard "
+              "output (-)",
+              [](Parser& p, const std::string& value) {
+                p.request().output = value;
+                return true;
+              }},
+    OptionRow{"follow", 0, no_argument,
+              "  --follow          count only the code reached from 0000h and the interrupt "
+              "vectors",
+              [](Parser& p, const std::string&) { return p.request().sweep.follow = true; }},
+    OptionRow{"entry", 0, required_argument,
+              "  --entry ADDR      one more entry point for --follow (repeatable)",
+              [](Parser& p, const std::string& value) {
+                return p.takeAddress("--entry", value,
+                                     [&](uint16_t a) { p.request().sweep.entries.push_back(a); });
+              }},
+    OptionRow{"written", 0, no_argument,
+              "  --written         count only the bytes that a HEX or S-record file wrote",
+              [](Parser& p, const std::string&) { return p.request().sweep.written = true; }},
+    OptionRow{"range", 0, required_argument,
+              "  --range FROM-TO   sweep image offsets FROM to TO, at most 64 KiB (a bank)",
+              [](Parser& p, const std::string& value) { return p.takeRange(value); }},
+    OptionRow{"at", 0, required_argument,
+              "  --at ADDR         the code address of the first offset swept (a bank's base)",
+              [](Parser& p, const std::string& value) {
+                return p.takeAddress("--at", value, [&](uint16_t a) { p.request().sweep.at = a; });
+              }},
+};
+
+// getopt_long's value for a long option: its row's index past every character, so that a fault
+// in one is told apart from one in a short option.
+constexpr int kFirstLongValue = 256;
+
+std::string nameOf(int value) {
+  if (value < kFirstLongValue) return std::string("-") + static_cast<char>(value);
+  return std::string("--") + kOptions[static_cast<size_t>(value - kFirstLongValue)].name;
+}
+
+const OptionRow* rowOf(int value) {
+  if (value >= kFirstLongValue) return &kOptions[static_cast<size_t>(value - kFirstLongValue)];
+  const auto row = std::find_if(kOptions.begin(), kOptions.end(),
+                                [&](const OptionRow& r) { return r.letter == value; });
+  return row != kOptions.end() ? &*row : nullptr;
+}
+
+bool isOption(const std::string& arg, bool slashHelp) {
+  return (arg.size() > 1 && arg[0] == '-') || (slashHelp && arg == "/?");
+}
+
 }  // namespace
+
+std::vector<std::string_view> optionHelp() {
+  std::vector<std::string_view> lines;
+  for (const OptionRow& row : kOptions) {
+    for (std::string_view help = row.help;;) {
+      const size_t end = help.find('\n');
+      lines.push_back(help.substr(0, end));
+      if (end == std::string_view::npos) break;
+      help.remove_prefix(end + 1);
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> optionNames() {
+  std::vector<std::string> names;
+  for (const OptionRow& row : kOptions) {
+    if (row.name != nullptr) names.push_back(std::string("--") + row.name);
+    if (row.letter != 0) names.push_back(std::string("-") + row.letter);
+  }
+  return names;
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHelp) {
   CommandLine line;
@@ -195,14 +231,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
   argv.reserve(copies.size() + 1);
   for (std::string& copy : copies) argv.push_back(copy.data());
   argv.push_back(nullptr);
+  std::vector<option> longOptions;
+  std::string shortOptions = ":";
+  for (size_t i = 0; i < kOptions.size(); ++i) {
+    const OptionRow& row = kOptions[i];
+    if (row.take == nullptr) continue;
+    longOptions.push_back({row.name, row.argument, nullptr, kFirstLongValue + static_cast<int>(i)});
+    if (row.letter != 0) {
+      shortOptions += row.letter;
+      if (row.argument == required_argument) shortOptions += ':';
+    }
+  }
+  longOptions.push_back({nullptr, 0, nullptr, 0});
   optind = 0;
   opterr = 0;
   Parser parser(line);
   const int argc = static_cast<int>(copies.size());
-  for (int value; (value = getopt_long(argc, argv.data(), ":ho:", kLongOptions, nullptr)) != -1;) {
+  for (int value; (value = getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(),
+                                       nullptr)) != -1;) {
     if (value == ':') return parser.wrong("option " + nameOf(optopt) + " needs a value"), line;
     if (value == '?') {
-      if (optopt >= kHelp)
+      if (optopt >= kFirstLongValue)
         return parser.wrong("option " + nameOf(optopt) + " takes no value"), line;
       const std::string given =
           optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
@@ -211,7 +260,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
     // An empty value ("-o ''", "--csv=") names nothing: it is never taken as no value at all.
     if (optarg != nullptr && *optarg == '\0')
       return parser.wrong("option " + nameOf(value) + " needs a value, not an empty one"), line;
-    if (!parser.take(value, optarg != nullptr ? optarg : "")) return line;
+    if (!rowOf(value)->take(parser, optarg != nullptr ? optarg : "")) return line;
   }
   line.request.files.assign(argv.begin() + optind, std::prev(argv.end()));
   parser.finish();

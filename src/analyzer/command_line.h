@@ -2,21 +2,24 @@
 // input file name, as opfreq has always read it. With options (parsed the way getopt_long
 // parses them, before or after the names, "--" ending them), each argument is a file of its
 // own, and the request says how to sweep and show each.
+//
+// Every option is one row of one table (command_line.cc): its name, whether it takes a value,
+// its lines of --help and what it does to the request.
 #ifndef OPFREQ_ANALYZER_COMMAND_LINE_H_
 #define OPFREQ_ANALYZER_COMMAND_LINE_H_
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analyzer/sweeps.h"
+#include "analyzer/view.h"
 
 namespace opfreq {
 
-enum class View { Text, Json, CsvOpcodes, CsvCalls };
-
 struct Request {
-  View view = View::Text;
+  ViewMaker view = makeLegacyReport;
   SweepOptions sweep;
   std::optional<std::string> symbols;  // the file that names addresses
   std::optional<std::string> output;   // the file to write instead of standard output
@@ -33,6 +36,12 @@ struct CommandLine {
 
 // `args` are the arguments after the program name. With `slashHelp` (Windows), "/?" is --help.
 CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHelp);
+
+// The options' lines of --help, in the table's order.
+std::vector<std::string_view> optionHelp();
+
+// Every name the parser takes as an option ("--json", "-o"), in the table's order.
+std::vector<std::string> optionNames();
 
 }  // namespace opfreq
 

@@ -2,80 +2,44 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
 #include "analyzer/command_line.h"
-#include "analyzer/opcode_ranking.h"
-#include "analyzer/report.h"
+#include "analyzer/input_loader.h"
 #include "analyzer/request_run.h"
-#include "analyzer/run_state.h"
+#include "analyzer/run_output.h"
+#include "analyzer/sweeps.h"
 #include "analyzer/usage.h"
+#include "analyzer/view.h"
 #include "filein/binary_file.h"
-#include "textout/number_mask.h"
 
 namespace opfreq {
 namespace {
-
-constexpr int32_t kInputFile = 1;
-
-RunOutcome inputFailure(std::string_view fileName, std::string_view reason) {
-  return {kInputFailed, {std::string(fileName) + ": " + std::string(reason)}};
-}
 
 // The arguments joined into one file name, as opfreq has always taken them.
 RunOutcome analyseJoined(const std::string& name, const std::vector<std::string>& args,
                          const RunContext& context) {
   // A blank line in a list of names must not read the caller's input, as the usage path would.
   if (std::all_of(args.begin(), args.end(), [](const auto& n) { return n.empty(); })) {
-    return inputFailure("\"" + name + "\"", "empty file name");
+    return {kInputFailed, {Problem::ofText("\"" + name + "\"", "empty file name")}};
   }
   // The whole input is read before anything is written.
   const auto image = std::make_unique_for_overwrite<CodeImage>();
-  const LoadedInput input = loadInput(name, name == "-", *image, nullptr);
-  if (!input.image.problem.empty()) {
-    std::string reason = input.image.problem;
-    if (input.openError == ENOENT && args.size() > 1 && pathExists(args[0])) {
-      reason += " (the arguments are joined into one file name; run opfreq once per image)";
+  LoadedInput input = loadInput(name, *image, nullptr);
+  if (input.problem) {
+    if (input.problem->error == ENOENT && args.size() > 1 && pathExists(args[0])) {
+      input.problem->note =
+          "the arguments are joined into one file name; run opfreq once per image";
     }
-    return inputFailure(name, reason);
+    return {kInputFailed, {std::move(*input.problem)}};
   }
-  analyseImage(context.reportName(name), *image, static_cast<int32_t>(input.image.size),
-               context.out);
-  return finishOutput(context.out, "standard output");
+  analyseImage(context.reportName(name), *image, static_cast<int32_t>(input.size), context.out);
+  RunOutcome outcome;
+  RunOutput(context.out).finish(true, outcome);
+  return outcome;
 }
 
 }  // namespace
-
-LoadedInput loadInput(const std::string& name, bool standardInput, std::span<uint8_t> window,
-                      OffsetSet* written) {
-  LoadedInput input;
-  BinaryFile files;
-  const FileStatus opened =
-      standardInput ? files.openStandardInput(kInputFile) : files.openBinary(name, kInputFile);
-  if (opened != FileStatus::Ok) {
-    input.openError = files.openError();
-    input.image.problem = std::strerror(input.openError);
-    return input;
-  }
-  input.image = readImage(files, kInputFile, window, kMaxFileSize, written);
-  if (input.image.problem.empty() && input.image.size == 0) {
-    input.image.problem = standardInput ? "standard input is empty" : "file is empty";
-  }
-  return input;
-}
-
-RunOutcome finishOutput(const OutputStream& out, std::string_view outputName, RunOutcome outcome) {
-  const int error = out.firstError();
-  if (error == 0) return outcome;
-  outcome.exitStatus = std::max(outcome.exitStatus, kInputFailed);
-  // A reader that went away (opfreq x.bin | head) knows why; say nothing.
-  if (error != EPIPE) {
-    outcome.messages.push_back("error writing " + std::string(outputName) + ": " +
-                               std::strerror(error));
-  }
-  return outcome;
-}
 
 RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& context) {
   OutputStream& out = context.out;
@@ -97,22 +61,21 @@ RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& con
       out.writeText("opfreq " OPFREQ_VERSION, true);
       break;
     case CommandLine::Kind::Wrong:
-      return {kUsageWrong, {line.problem + " (opfreq --help lists the options)"}};
+      return {kUsageWrong, {Problem::ofCommandLine(line.problem)}};
     case CommandLine::Kind::Request:
       return runRequest(line.request, context);
   }
-  return finishOutput(out, "standard output");
+  RunOutcome outcome;
+  RunOutput(out).finish(true, outcome);
+  return outcome;
 }
 
 void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,
                   OutputStream& out) {
-  auto run = std::make_unique<RunState>();
-  run->fileSize = fileSize;
-  out.writeText(fileName, true);
-  scanCode(image, *run, out);
-  rankOpcodes(*run);
-  MaskPrinter masks(out);
-  writeReport(*run, out, masks);
+  Analysis analysis;
+  analysis.name = fileName;
+  sweepImage({image, fileSize, nullptr}, {}, analysis);
+  makeLegacyReport({out})->result(analysis);
 }
 
 }  // namespace opfreq

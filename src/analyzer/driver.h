@@ -3,19 +3,18 @@
 // cannot be used), then come the file name line, the sweep, the ranking and the report, as
 // opfreq has always run. With options: --help, --version, or the request of request_run.h.
 //
-// The outcome says how the run ended; the caller prints the messages and exits with the status.
+// The outcome says how the run ended; the caller prints the problems and exits with the status.
 #ifndef OPFREQ_ANALYZER_DRIVER_H_
 #define OPFREQ_ANALYZER_DRIVER_H_
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analyzer/code_scanner.h"
+#include "analyzer/problem.h"
 #include "analyzer/run_context.h"
-#include "filein/input_image.h"
 
 namespace opfreq {
 
@@ -26,20 +25,6 @@ RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& con
 // ranking and every report line. fileSize must be 1 to kMaxFileSize.
 void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,
                   OutputStream& out);
-
-// Reads the file `name`, or standard input for "-" when `standardInput` is set, into `window`
-// (see readImage). An input that cannot be used, an empty one included, has a problem.
-struct LoadedInput {
-  InputImage image;
-  int openError = 0;  // errno of an open that failed
-};
-LoadedInput loadInput(const std::string& name, bool standardInput, std::span<uint8_t> window,
-                      OffsetSet* written);
-
-// The run's outcome once all output is handed over: a failed write of the output (named
-// `outputName` in the message) makes the run a failure.
-RunOutcome finishOutput(const OutputStream& out, std::string_view outputName,
-                        RunOutcome outcome = {});
 
 }  // namespace opfreq
 

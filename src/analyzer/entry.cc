@@ -27,13 +27,15 @@ int runMain(const std::vector<std::string>& args) {
     outcome = runOpfreq(args, context);
   } catch (const std::bad_alloc&) {
     // Whatever was pending (a temporary file of -o) is gone with the unwinding.
-    outcome = {kInputFailed, {"out of memory"}};
+    outcome = {kInputFailed, {Problem::ofText("", "out of memory")}};
   } catch (const std::exception& e) {
-    outcome = {kInputFailed, {e.what()}};
+    outcome = {kInputFailed, {Problem::ofText("", e.what())}};
   }
   // A name with a line end or an escape sequence in it must not make two lines of one message,
   // nor reach the terminal as a command.
-  for (const std::string& message : outcome.messages) showLine("opfreq: " + printable(message));
+  for (const Problem& problem : outcome.problems) {
+    showLine("opfreq: " + printable(describe(problem)));
+  }
   return outcome.exitStatus;
 }
 

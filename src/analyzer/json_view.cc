@@ -1,6 +1,8 @@
-#include "analyzer/json_view.h"
-
+// The JSON view: one object a file on one line (JSON Lines), UTF-8 with an LF line end, with
+// every opcode and every called address and exact integer counts, for scripts and CI. An input
+// that could not be analysed has an object with its error in its place.
 #include "analyzer/opcode_table.h"
+#include "analyzer/view.h"
 #include "analyzer/view_text.h"
 #include "textout/text_escape.h"
 
@@ -34,8 +36,9 @@ std::string_view modeName(SweepMode mode) {
 }
 
 void writeSweep(ViewText& text, const SweepInfo& sweep) {
-  text.put("{\"mode\": \"").raw(modeName(sweep.mode)).put("\", \"from\": ").number(sweep.from);
-  text.put(", \"to\": ").number(sweep.to).put(", \"at\": ").number(sweep.at);
+  const Region& region = sweep.region;
+  text.put("{\"mode\": \"").raw(modeName(sweep.mode)).put("\", \"from\": ").number(region.from);
+  text.put(", \"to\": ").number(region.to).put(", \"at\": ").number(region.at);
   text.put(", \"bytes\": ").number(sweep.bytes);
   text.put(", \"instructions\": ").number(sweep.instructions);
   if (sweep.mode == SweepMode::Follow) {
@@ -49,44 +52,57 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
   text.put("}");
 }
 
+class JsonView : public View {
+ public:
+  explicit JsonView(const ViewSetup& setup) : out_(setup.out) {}
+
+  void result(const Analysis& analysis) override {
+    ViewText text(out_);
+    text.put("{\"file\": ").escaped(analysis.name, appendJsonString);
+    text.put(", \"format\": \"").raw(formatName(analysis.format)).put("\"");
+    text.put(", \"image_size\": ").number(analysis.imageSize);
+    text.put(", \"sweep\": ");
+    writeSweep(text, analysis.sweep);
+    text.put(", \"opcodes\": [");
+    const RunState& run = analysis.run;
+    for (size_t op = 0; op < 256; ++op) {
+      const int32_t count = run.opcodeCount[op];
+      const int32_t length = OpcodeTable[op].cmdlen;
+      if (op > 0) text.put(", ");
+      text.put("{\"opcode\": ").number(static_cast<int64_t>(op));
+      text.put(", \"mnemonic\": ").escaped(OpcodeTable[op].mnemonic, appendJsonString);
+      text.put(", \"length\": ").number(length).put(", \"count\": ").number(count);
+      text.put(", \"bytes\": ").number(int64_t{count} * length).put("}");
+    }
+    text.put("], \"calls\": [");
+    bool firstCall = true;
+    for (const CallTarget& target : run.calls.byCount()) {
+      if (!firstCall) text.put(", ");
+      firstCall = false;
+      text.put("{\"address\": ").number(target.address).put(", \"lcall\": ").number(target.lcall);
+      text.put(", \"acall\": ").number(target.acall).put(", \"count\": ").number(target.count());
+      if (const std::string_view name = analysis.symbols->nameOf(target.address); !name.empty())
+        text.put(", \"name\": ").escaped(name, appendJsonString);
+      text.put("}");
+    }
+    text.put("], \"acall_count\": ").number(run.acallCount);
+    text.put(", \"subroutines\": ").number(countSubroutines(run.calls)).put("}\n");
+  }
+
+  void failed(std::string_view name, const Problem& problem) override {
+    ViewText text(out_);
+    text.put("{\"file\": ").escaped(name, appendJsonString);
+    text.put(", \"error\": ").escaped(problem.reason(), appendJsonString).put("}\n");
+  }
+
+ private:
+  OutputStream& out_;
+};
+
 }  // namespace
 
-void writeJsonLine(const Analysis& analysis, OutputStream& out) {
-  ViewText text(out);
-  text.put("{\"file\": ").escaped(analysis.name, appendJsonString);
-  text.put(", \"format\": \"").raw(formatName(analysis.format)).put("\"");
-  text.put(", \"image_size\": ").number(analysis.imageSize);
-  text.put(", \"sweep\": ");
-  writeSweep(text, analysis.sweep);
-  text.put(", \"opcodes\": [");
-  for (size_t op = 0; op < 256; ++op) {
-    const int32_t count = analysis.run.opcodeCount[op];
-    const int32_t length = OpcodeTable[op].cmdlen;
-    if (op > 0) text.put(", ");
-    text.put("{\"opcode\": ").number(static_cast<int64_t>(op));
-    text.put(", \"mnemonic\": ").escaped(OpcodeTable[op].mnemonic, appendJsonString);
-    text.put(", \"length\": ").number(length).put(", \"count\": ").number(count);
-    text.put(", \"bytes\": ").number(int64_t{count} * length).put("}");
-  }
-  text.put("], \"calls\": [");
-  bool firstCall = true;
-  for (const CallTarget& target : analysis.run.calls.byCount()) {
-    if (!firstCall) text.put(", ");
-    firstCall = false;
-    text.put("{\"address\": ").number(target.address).put(", \"lcall\": ").number(target.lcall);
-    text.put(", \"acall\": ").number(target.acall).put(", \"count\": ").number(target.count());
-    if (const std::string_view name = analysis.symbols.nameOf(target.address); !name.empty())
-      text.put(", \"name\": ").escaped(name, appendJsonString);
-    text.put("}");
-  }
-  text.put("], \"acall_count\": ").number(analysis.run.acallCount);
-  text.put(", \"subroutines\": ").number(countSubroutines(analysis.run.calls)).put("}\n");
-}
-
-void writeJsonError(std::string_view name, std::string_view problem, OutputStream& out) {
-  ViewText text(out);
-  text.put("{\"file\": ").escaped(name, appendJsonString);
-  text.put(", \"error\": ").escaped(problem, appendJsonString).put("}\n");
+std::unique_ptr<View> makeJsonView(const ViewSetup& setup) {
+  return std::make_unique<JsonView>(setup);
 }
 
 }  // namespace opfreq

@@ -1,15 +1,21 @@
 // Ranks the 256 opcodes by how often the sweep met them, most frequent first. Equal counts
 // keep ascending opcode order, so the result is that of any stable sort by descending count.
-// opcodeCount and rankOrder are permuted together: entry i of each then describes rank i.
 #ifndef OPFREQ_ANALYZER_OPCODE_RANKING_H_
 #define OPFREQ_ANALYZER_OPCODE_RANKING_H_
 
-#include "analyzer/run_state.h"
+#include <array>
+#include <cstdint>
 
 namespace opfreq {
 
-// rankOrder must hold 0, 1, ..., 255 on entry, opcodeCount the counts by opcode value.
-void rankOpcodes(RunState& run);
+// Entry i of each table describes rank i.
+struct OpcodeRanking {
+  std::array<int32_t, 256> opcodeCount{};
+  std::array<int32_t, 256> rankOrder{};  // the opcode value
+};
+
+// `opcodeCount` is by opcode value; the counts themselves are left as they are.
+OpcodeRanking rankOpcodes(const std::array<int32_t, 256>& opcodeCount);
 
 }  // namespace opfreq
 

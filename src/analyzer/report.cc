@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analyzer/opcode_table.h"
+#include "analyzer/view.h"
 #include "textout/extended.h"
 #include "textout/text_escape.h"
 
@@ -15,27 +16,28 @@ std::string mnemonicColumn(std::string_view mnemonic) {
 
 }  // namespace
 
-void writeReport(const RunState& run, OutputStream& out, MaskPrinter& masks) {
+void writeReport(const RunState& run, const OpcodeRanking& ranking, OutputStream& out,
+                 MaskPrinter& masks) {
   out.writeText("Total size of code:");
   out.writeInteger(run.lastOffset + 1, true);
   // The shares are of the whole file, also beyond the 64 KiB that were swept.
-  writeOpcodeLines(run, run.fileSize, out, masks);
+  writeOpcodeLines(run, ranking, run.fileSize, out, masks);
   const HotTargets hot = selectHotTargets(run.calls.hotSites());
   for (size_t k = 0; k < static_cast<size_t>(hot.listed()); ++k) {
     writeCallLine(hot.topCallCount[k], hot.topCallAddress[k], "", out, masks);
   }
 }
 
-void writeOpcodeLines(const RunState& run, int32_t denominator, OutputStream& out,
-                      MaskPrinter& masks) {
+void writeOpcodeLines(const RunState& run, const OpcodeRanking& ranking, int32_t denominator,
+                      OutputStream& out, MaskPrinter& masks) {
   out.writeText("16 most popular codes:", true);
   // "memonic" is kept as stored reports have it.
   out.writeText("cop memonic            cmdlen found  size % of total", true);
 
   float firstThreePercent = 0;
   for (size_t rank = 0; rank < 16; ++rank) {
-    const auto op = static_cast<size_t>(run.rankOrder[rank]);
-    const int32_t count = run.opcodeCount[rank];
+    const auto op = static_cast<size_t>(ranking.rankOrder[rank]);
+    const int32_t count = ranking.opcodeCount[rank];
     const int32_t length = OpcodeTable[op].cmdlen;
     const int32_t size = count * length;
     out.writeText(hexDigits(op, 2));
@@ -74,6 +76,31 @@ void writeCallLine(uint16_t count, uint16_t address, std::string_view name, Outp
     out.writeText(" ");
     out.writeText(name, true);
   }
+}
+
+namespace {
+
+// The legacy report as a view, so that a run with options but no sweep writes it as runs without
+// options always have: the file name line, the legacy sweep's warnings, then writeReport.
+class LegacyReport : public View {
+ public:
+  explicit LegacyReport(const ViewSetup& setup) : setup_(setup) {}
+  void result(const Analysis& analysis) override {
+    OutputStream& out = setup_.out;
+    out.writeText(setup_.shownName(analysis.name), true);
+    out.writeText(analysis.notes);
+    MaskPrinter masks(out);
+    writeReport(analysis.run, rankOpcodes(analysis.run.opcodeCount), out, masks);
+  }
+
+ private:
+  ViewSetup setup_;
+};
+
+}  // namespace
+
+std::unique_ptr<View> makeLegacyReport(const ViewSetup& setup) {
+  return std::make_unique<LegacyReport>(setup);
 }
 
 }  // namespace opfreq

@@ -1,24 +1,27 @@
 // writeReport: every report line from "Total size of code:" to the last call line, written
 // after the sweep and the ranking. The lines before it (file name, warnings) are the driver's
-// and the sweep's. The pieces that the text view of the other sweeps shares are here too.
+// and the sweep's. The pieces that the text view of the other sweeps shares are here too, and
+// the legacy report as a view (view.h).
 #ifndef OPFREQ_ANALYZER_REPORT_H_
 #define OPFREQ_ANALYZER_REPORT_H_
 
 #include <string_view>
 
+#include "analyzer/opcode_ranking.h"
 #include "analyzer/run_state.h"
 #include "textout/number_mask.h"
 #include "textout/output_stream.h"
 
 namespace opfreq {
 
-// run must be swept and ranked.
-void writeReport(const RunState& run, OutputStream& out, MaskPrinter& masks);
+// `run` as the legacy sweep left it, `ranking` its ranked counts.
+void writeReport(const RunState& run, const OpcodeRanking& ranking, OutputStream& out,
+                 MaskPrinter& masks);
 
-// From "16 most popular codes:" to "most popular calls are:", run swept and ranked. Each share
-// is of `denominator` bytes; with 0 bytes, every share is 0.
-void writeOpcodeLines(const RunState& run, int32_t denominator, OutputStream& out,
-                      MaskPrinter& masks);
+// From "16 most popular codes:" to "most popular calls are:". Each share is of `denominator`
+// bytes; with 0 bytes, every share is 0.
+void writeOpcodeLines(const RunState& run, const OpcodeRanking& ranking, int32_t denominator,
+                      OutputStream& out, MaskPrinter& masks);
 
 // "    3 times to address 0040", then a blank and `name` when there is one.
 void writeCallLine(uint16_t count, uint16_t address, std::string_view name, OutputStream& out,

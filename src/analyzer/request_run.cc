@@ -1,179 +1,96 @@
 #include "analyzer/request_run.h"
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 #include <optional>
 
-#include "analyzer/csv_view.h"
-#include "analyzer/driver.h"
-#include "analyzer/json_view.h"
-#include "analyzer/sweep_report.h"
-#include "filein/file_platform.h"
+#include "analyzer/input_loader.h"
+#include "analyzer/run_output.h"
+#include "analyzer/sweeps.h"
+#include "analyzer/view.h"
 #include "filein/symbol_file.h"
-#include "textout/output_file.h"
 
 namespace opfreq {
 namespace {
 
 class RequestRun {
  public:
-  RequestRun(const Request& request, const RunContext& context, const SymbolTable& symbols,
-             OutputStream& out)
-      : request_(request), context_(context), symbols_(symbols), out_(out) {
+  RequestRun(const Request& request, std::shared_ptr<const SymbolTable> symbols)
+      : request_(request), symbols_(std::move(symbols)) {
     // The bytes a sweep may read: up to the region's end and the two that an instruction
-    // starting there may take. Only a range reaches past the first 64 KiB.
-    // The command line holds a range to the largest image, so that this stays as small.
-    if (request.sweep.rangeFrom && request.sweep.rangeTo + 3 > static_cast<int64_t>(kCodeWindow)) {
-      wholeSize_ = static_cast<size_t>(request.sweep.rangeTo) + 3;
-      whole_ = std::make_unique_for_overwrite<uint8_t[]>(wholeSize_);
-    }
+    // starting there may take. Only a range reaches past the first 64 KiB, and the command line
+    // holds a range to the largest image.
+    const size_t needed =
+        request.sweep.rangeFrom ? static_cast<size_t>(request.sweep.rangeTo) + 3 : 0;
+    window_.resize(std::max(needed, kCodeWindow));
   }
 
-  // Every input in turn; stops early only when the output cannot be written.
-  RunOutcome run() {
-    RunOutcome outcome;
+  // Every input in turn, each to the view; stops early only when the output cannot be written.
+  // Says how many were analysed.
+  int run(View& view, const OutputStream& out, RunOutcome& outcome) {
+    int analysed = 0;
+    view.begin();
     for (const std::string& name : request_.files) {
-      int status = kInputFailed;
-      const std::string problem = analyse(name, status);
-      if (!problem.empty()) {
-        std::string message = name.empty() ? "\"\"" : name;
-        message += ": ";
-        message += problem;
-        outcome.messages.push_back(std::move(message));
-        outcome.exitStatus = std::max(outcome.exitStatus, status);
-        if (request_.view == View::Json) writeJsonError(name, problem, out_);
+      std::optional<Analysis> analysis = analyse(name, outcome);
+      if (analysis) {
+        view.result(*analysis);
+        ++analysed;
       } else {
-        ++analysed_;
+        view.failed(name, outcome.problems.back());
       }
-      if (out_.firstError() != 0) break;
+      if (out.firstError() != 0) break;
     }
-    return outcome;
+    view.end();
+    return analysed;
   }
-
-  int analysed() const { return analysed_; }
 
  private:
-  // Reads, sweeps and shows `name`; why it could not be, with the status that says so.
-  std::string analyse(const std::string& name, int& status) {
-    if (name.empty()) return "empty file name";
-    const std::span<uint8_t> window =
-        whole_ ? std::span<uint8_t>(whole_.get(), wholeSize_) : std::span<uint8_t>(*code_);
+  // Reads and sweeps `name`; none, with its problem added to `outcome`, when it cannot be.
+  std::optional<Analysis> analyse(const std::string& name, RunOutcome& outcome) {
     std::optional<OffsetSet> written;
-    if (request_.sweep.written) written.emplace(window.size());
-    const LoadedInput input = loadInput(name, name == "-", window, written ? &*written : nullptr);
-    const InputImage& image = input.image;
-    if (!image.problem.empty()) return image.problem;
-    if (std::string problem = regionProblem(request_.sweep, image.size); !problem.empty()) {
-      status = kUsageWrong;
-      return problem;
+    if (request_.sweep.written) written.emplace(window_.size());
+    LoadedInput input = loadInput(name, window_, written ? &*written : nullptr);
+    if (!input.problem) {
+      if (std::string problem = regionProblem(request_.sweep, input.size); !problem.empty())
+        input.problem = Problem::ofText(name, std::move(problem), kUsageWrong);
     }
-    if (request_.view == View::Text && !request_.sweep.any()) {
-      analyseImage(context_.reportName(name), *code_, static_cast<int32_t>(image.size), out_);
-      return "";
+    if (input.problem) {
+      outcome.add(std::move(*input.problem));
+      return std::nullopt;
     }
-    const auto run = std::make_unique<RunState>();
-    const SweepInfo sweep =
-        sweepImage({window, image.size, written ? &*written : nullptr}, request_.sweep, *run);
-    const std::string shownName = request_.view == View::Text ? context_.reportName(name) : name;
-    const Analysis analysis{shownName, image.format, image.size, *run, sweep, symbols_};
-    switch (request_.view) {
-      case View::Text:
-        writeSweepReport(analysis, out_);
-        break;
-      case View::Json:
-        writeJsonLine(analysis, out_);
-        break;
-      case View::CsvOpcodes:
-      case View::CsvCalls: {
-        const CsvTable table =
-            request_.view == View::CsvCalls ? CsvTable::Calls : CsvTable::Opcodes;
-        // The header once, before the first rows: a run whose inputs all fail writes nothing.
-        if (analysed_ == 0) out_.writeText(csvHeader(table));
-        writeCsvRows(table, analysis, out_);
-        break;
-      }
-    }
-    return "";
+    std::optional<Analysis> analysis(std::in_place);
+    analysis->name = name;
+    analysis->format = input.format;
+    analysis->imageSize = input.size;
+    analysis->symbols = symbols_;
+    sweepImage({window_, input.size, written ? &*written : nullptr}, request_.sweep, *analysis);
+    return analysis;
   }
 
   const Request& request_;
-  const RunContext& context_;
-  const SymbolTable& symbols_;
-  OutputStream& out_;
-  std::unique_ptr<CodeImage> code_ = std::make_unique_for_overwrite<CodeImage>();
-  std::unique_ptr<uint8_t[]> whole_;
-  size_t wholeSize_ = 0;
-  int analysed_ = 0;
+  std::shared_ptr<const SymbolTable> symbols_;
+  std::vector<uint8_t> window_;
 };
 
 }  // namespace
 
-namespace {
-
-// Why `output` must not be written: it is one of the inputs, or the symbols file, which the run
-// would replace with its output. Empty when it may be.
-std::string outputConflict(const Request& request, const std::string& output) {
-  const std::optional<FileIdentity> target = identifyFile(output);
-  if (!target) return "";
-  for (const std::string& name : request.files) {
-    if (identifyFile(name) == target || (name == "-" && identifyStandardStream(0) == target))
-      return "-o " + output + ": the output would replace the input " + name;
-  }
-  if (request.symbols && identifyFile(*request.symbols) == target)
-    return "-o " + output + ": the output would replace the symbols file " + *request.symbols;
-  return "";
-}
-
-}  // namespace
-
 RunOutcome runRequest(const Request& request, const RunContext& context) {
-  // "-o -" is standard output, as "-" is standard input; so is a name of the very file that
-  // standard output is already (-o /dev/stdout), which must not be truncated by a new open.
-  const bool toStandardOutput =
-      !request.output || *request.output == "-" ||
-      (identifyStandardStream(1) && identifyFile(*request.output) == identifyStandardStream(1));
-  if (request.output && !toStandardOutput) {
-    if (std::string conflict = outputConflict(request, *request.output); !conflict.empty())
-      return {kUsageWrong, {std::move(conflict)}};
+  RunOutput output(context.out);
+  if (request.output) {
+    if (std::optional<Problem> problem =
+            output.open(*request.output, request.files, request.symbols))
+      return {problem->status, {std::move(*problem)}};
   }
-  // The output is made ready before any work, so that a file that cannot be written is said at
-  // once.
-  std::unique_ptr<OutputFile> file;
-  if (!toStandardOutput) {
-    OutputFile::OpenFailure failure;
-    file = OutputFile::open(*request.output, failure);
-    if (file == nullptr) {
-      if (failure.where.empty())
-        return {kInputFailed, {*request.output + ": " + std::strerror(failure.error)}};
-      return {kInputFailed,
-              {failure.where + ": " + std::strerror(failure.error) + " (-o " + *request.output +
-               " writes a temporary file there first)"}};
-    }
-  }
-  SymbolTable symbols;
+  auto symbols = std::make_shared<SymbolTable>();
   if (request.symbols) {
-    SymbolFile symbolFile = readSymbolFile(*request.symbols);
-    if (!symbolFile.problem.empty())
-      return {kInputFailed, {*request.symbols + ": " + symbolFile.problem}};
-    symbols = std::move(symbolFile.symbols);
+    SymbolFile file = readSymbolFile(*request.symbols);
+    if (!file.problem.empty())
+      return {kInputFailed, {Problem::ofText(*request.symbols, file.problem)}};
+    *symbols = std::move(file.symbols);
   }
-  if (file == nullptr) {
-    RequestRun run(request, context, symbols, context.out);
-    return finishOutput(context.out, "standard output", run.run());
-  }
-  OutputStream out(*file);
-  RequestRun run(request, context, symbols, out);
-  RunOutcome outcome = finishOutput(out, *request.output, run.run());
-  // When no input was analysed, the file is left exactly as it was; so it is when the output
-  // failed.
-  if (out.firstError() == 0 && run.analysed() > 0) {
-    if (const int commitError = file->commit(); commitError != 0) {
-      outcome.exitStatus = std::max(outcome.exitStatus, kInputFailed);
-      outcome.messages.push_back("error writing " + *request.output + ": " +
-                                 std::strerror(commitError));
-    }
-  }
+  RunOutcome outcome;
+  const std::unique_ptr<View> view = request.view({output.stream(), context.reportName});
+  const int analysed = RequestRun(request, std::move(symbols)).run(*view, output.stream(), outcome);
+  output.finish(analysed > 0, outcome);
   return outcome;
 }
 

@@ -1,11 +1,10 @@
-// What a run needs of the process it runs in, and how it ended.
+// What a run needs of the process it runs in.
 #ifndef OPFREQ_ANALYZER_RUN_CONTEXT_H_
 #define OPFREQ_ANALYZER_RUN_CONTEXT_H_
 
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "textout/key_wait.h"
 #include "textout/output_stream.h"
@@ -25,15 +24,6 @@ struct RunContext {
     return std::string(name);
   };
 };
-
-struct RunOutcome {
-  int exitStatus = 0;
-  std::vector<std::string> messages;  // for standard error, without the program name
-};
-
-// Exit statuses besides 0.
-constexpr int kInputFailed = 1;  // an input could not be used, or the output not written
-constexpr int kUsageWrong = 2;   // the command line asks for something that cannot be done
 
 }  // namespace opfreq
 

@@ -1,6 +1,5 @@
-// RunState: every table and scalar of one analysis run. The driver creates it zero-filled,
-// the sweep fills the counters, the ranking permutes opcodeCount and rankOrder together, and
-// the report reads the lot.
+// RunState: the counts of one sweep. The sweep fills opcodeCount (by opcode value), calls and
+// acallCount; the legacy sweep also sets fileSize and lastOffset, which its report reads.
 #ifndef OPFREQ_ANALYZER_RUN_STATE_H_
 #define OPFREQ_ANALYZER_RUN_STATE_H_
 
@@ -17,11 +16,7 @@ constexpr int32_t kSweepLimit = 65536;
 constexpr size_t kCodeWindow = kSweepLimit + 2;
 
 struct RunState {
-  RunState();
-
-  // Indexed by opcode value after the sweep, by rank after rankOpcodes.
-  std::array<int32_t, 256> opcodeCount{};
-  std::array<int32_t, 256> rankOrder{};  // starts as 0, 1, ..., 255
+  std::array<int32_t, 256> opcodeCount{};  // by opcode value
   CallTable calls;
   int32_t acallCount = 0;
   int32_t fileSize = 0;

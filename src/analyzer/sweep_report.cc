@@ -1,7 +1,10 @@
-#include "analyzer/sweep_report.h"
-
+// The text view of a sweep other than the legacy one: the legacy report's layout, line for
+// line with CR LF, except that line 2 says what was swept (in place of the warnings), the size
+// and every share are of the bytes swept, and the call lines are the eight most called
+// addresses, most first, each with its name when there is one.
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/report.h"
+#include "analyzer/view.h"
 #include "textout/text_escape.h"
 
 namespace opfreq {
@@ -22,30 +25,42 @@ std::string sweptLine(const SweepInfo& sweep) {
     line += ", ";
   }
   if (sweep.written) line += "the bytes written in ";
-  line += "offsets " + hexDigits(static_cast<uint64_t>(sweep.from), 5) + "h to " +
-          hexDigits(static_cast<uint64_t>(sweep.to), 5) + "h at address " + hexDigits(sweep.at, 4) +
-          "h";
+  const Region& region = sweep.region;
+  line += "offsets " + hexDigits(static_cast<uint64_t>(region.from), 5) + "h to " +
+          hexDigits(static_cast<uint64_t>(region.to), 5) + "h at address " +
+          hexDigits(region.at, 4) + "h";
   return line;
 }
 
+class SweepReport : public View {
+ public:
+  explicit SweepReport(const ViewSetup& setup) : setup_(setup) {}
+
+  void result(const Analysis& analysis) override {
+    OutputStream& out = setup_.out;
+    const RunState& run = analysis.run;
+    MaskPrinter masks(out);
+    // Names from files and maps are shown, never obeyed: a control byte is a '?'.
+    out.writeText(printable(setup_.shownName(analysis.name)), true);
+    out.writeText(sweptLine(analysis.sweep), true);
+    out.writeText("Total size of code:");
+    const auto bytes = static_cast<int32_t>(analysis.sweep.bytes);
+    out.writeInteger(bytes, true);
+    writeOpcodeLines(run, rankOpcodes(run.opcodeCount), bytes, out, masks);
+    for (const CallTarget& call : run.calls.byCount(kCallLines)) {
+      writeCallLine(static_cast<uint16_t>(call.count()), call.address,
+                    printable(analysis.symbols->nameOf(call.address)), out, masks);
+    }
+  }
+
+ private:
+  ViewSetup setup_;
+};
+
 }  // namespace
 
-void writeSweepReport(const Analysis& analysis, OutputStream& out) {
-  RunState& run = analysis.run;
-  const std::vector<CallTarget> calls = run.calls.byCount(kCallLines);
-  rankOpcodes(run);
-  MaskPrinter masks(out);
-  // Names from files and maps are shown, never obeyed: a control byte is a '?'.
-  out.writeText(printable(analysis.name), true);
-  out.writeText(sweptLine(analysis.sweep), true);
-  out.writeText("Total size of code:");
-  const auto bytes = static_cast<int32_t>(analysis.sweep.bytes);
-  out.writeInteger(bytes, true);
-  writeOpcodeLines(run, bytes, out, masks);
-  for (const CallTarget& call : calls) {
-    writeCallLine(static_cast<uint16_t>(call.count()), call.address,
-                  printable(analysis.symbols.nameOf(call.address)), out, masks);
-  }
+std::unique_ptr<View> makeSweepReport(const ViewSetup& setup) {
+  return std::make_unique<SweepReport>(setup);
 }
 
 }  // namespace opfreq

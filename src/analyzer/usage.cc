@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "analyzer/command_line.h"
 #include "textout/code_page_866.h"
 
 namespace opfreq {
@@ -30,27 +31,16 @@ constexpr std::array<std::string_view, 18> UsageText = {
     "а просто подсчитывается число байт",
 };
 
-constexpr std::array<std::string_view, 22> kOptions = {
+// --help: the usage text, then these, with a line for each option between them.
+constexpr std::array<std::string_view, 6> kHelpBefore = {
     "",
     "Reads binary images, Intel HEX and Motorola S-records (.hex, .ihx, .s19 ...).",
     "Without options the arguments are joined into one file name; with any option each",
     "argument is a file of its own. Addresses and offsets are hex (1F00, 0x1F00 or 1F00h).",
     "",
     "Options:",
-    "  --help, -h, /?    this text, without waiting for a key (/? on Windows)",
-    "  --version         the version of opfreq",
-    "  -                 read the image from standard input",
-    "  --                every argument after it is a file name, even one starting with -",
-    "  --json            one JSON object a file, a line each: every opcode and every call",
-    "  --csv, --csv=opcodes  CSV, 256 rows a file: file,opcode,mnemonic,length,count,bytes",
-    "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,name",
-    "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
-    "  -o, --output FILE write to FILE, whole or not at all, instead of standard output (-)",
-    "  --follow          count only the code reached from 0000h and the interrupt vectors",
-    "  --entry ADDR      one more entry point for --follow (repeatable)",
-    "  --written         count only the bytes that a HEX or S-record file wrote",
-    "  --range FROM-TO   sweep image offsets FROM to TO, at most 64 KiB (a bank)",
-    "  --at ADDR         the code address of the first offset swept (a bank's base)",
+};
+constexpr std::array<std::string_view, 2> kHelpAfter = {
     "",
     "Exit status: 0 done, 1 an input or the output failed, 2 a wrong command line.",
 };
@@ -71,7 +61,9 @@ void writeHelp(OutputStream& out, bool utf8) {
   } else {
     writeUsageText(out);
   }
-  for (std::string_view line : kOptions) out.writeText(line, true);
+  for (std::string_view line : kHelpBefore) out.writeText(line, true);
+  for (std::string_view line : optionHelp()) out.writeText(line, true);
+  for (std::string_view line : kHelpAfter) out.writeText(line, true);
 }
 
 void showUsage(OutputStream& out, KeyWaiter& keys,

@@ -9,6 +9,7 @@
 #define OPFREQ_TEXTOUT_OUTPUT_STREAM_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace opfreq {
@@ -22,6 +23,16 @@ class ByteSink {
   // The same for text in code page 866: a file or a pipe gets these bytes, while a screen that
   // shows another encoding may be given the characters they stand for instead.
   virtual int writeCodePage866(std::string_view bytes) { return write(bytes); }
+};
+
+// Keeps what is written, in memory.
+class StringSink : public ByteSink {
+ public:
+  int write(std::string_view bytes) override {
+    text.append(bytes);
+    return 0;
+  }
+  std::string text;
 };
 
 class OutputStream {

@@ -1,0 +1,49 @@
+// What a sweep reads, and what it says it swept. A region is a window of at most 64 KiB of image
+// offsets, mapped to code addresses from `at` on; an offset is readable when it lies in the
+// region and, with `written`, a record wrote it.
+#ifndef OPFREQ_ANALYZER_REGION_H_
+#define OPFREQ_ANALYZER_REGION_H_
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "filein/offset_set.h"
+
+namespace opfreq {
+
+// The widest region, and the address space it is mapped into.
+constexpr int64_t kRegionLimit = 65536;
+
+struct Region {
+  int64_t from = 0;  // image offsets, inclusive
+  int64_t to = 0;
+  uint16_t at = 0;  // the code address of `from`
+
+  size_t size() const { return static_cast<size_t>(to - from) + 1; }
+  // What is added to an offset to give its code address, mod 10000h.
+  uint32_t bias() const { return static_cast<uint32_t>(at - from) & 0xFFFF; }
+};
+
+struct SweepInput {
+  // The image's bytes, zeros past its end; at least up to the region's end and two more.
+  std::span<const uint8_t> bytes;
+  int64_t size = 0;
+  const OffsetSet* written = nullptr;  // the offsets a record text wrote; null: all of them
+};
+
+enum class SweepMode { Linear, Written, Range, Follow };
+
+// What was swept.
+struct SweepInfo {
+  SweepMode mode = SweepMode::Linear;
+  Region region;
+  bool written = false;  // only the offsets a record text wrote were read
+  int64_t bytes = 0;     // the lengths of the instructions counted, added up
+  int64_t instructions = 0;
+  std::vector<uint16_t> entries;  // follow: the entry points used, ascending
+};
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_REGION_H_

@@ -292,16 +292,24 @@ inline constexpr std::array<OpcodeEntry, 256> OpcodeTable = {{
     {"MOV R7,A (or byte 0FFh)", 1, Flow::Next},  // FF
 }};
 
-// The address that the jump, branch or call at `code` leads to, the next instruction being at
-// `next`. LJMP and LCALL hold it whole; AJMP and ACALL hold bits 10 to 0 (the top three in the
-// opcode), in the 2 KiB page of `next`; SJMP and the branches a signed offset from `next`, in
-// their last byte.
+// Where jumps, branches and calls lead, the next instruction being at `next`. LJMP and LCALL
+// hold the address whole; AJMP and ACALL hold bits 10 to 0 (the top three in the opcode), in the
+// 2 KiB page of `next`; SJMP and the branches a signed offset from `next`, in their last byte.
+constexpr uint16_t longTarget(const uint8_t* code) {
+  return static_cast<uint16_t>(code[1] << 8 | code[2]);
+}
+constexpr uint16_t pageTarget(const uint8_t* code, uint16_t next) {
+  return static_cast<uint16_t>((next & 0xF800) | (code[0] >> 5) << 8 | code[1]);
+}
+constexpr uint16_t relativeTarget(const uint8_t* code, size_t length, uint16_t next) {
+  return static_cast<uint16_t>(next + static_cast<int8_t>(code[length - 1]));
+}
+// Any of them.
 constexpr uint16_t targetOf(const uint8_t* code, uint16_t next) {
   const uint8_t op = code[0];
-  if (op == 0x02 || op == 0x12) return static_cast<uint16_t>(code[1] << 8 | code[2]);
-  if ((op & 0x0F) == 0x01) return static_cast<uint16_t>((next & 0xF800) | (op >> 5) << 8 | code[1]);
-  const auto offset = static_cast<int8_t>(code[OpcodeTable[op].cmdlen - 1]);
-  return static_cast<uint16_t>(next + offset);
+  if (op == 0x02 || op == 0x12) return longTarget(code);
+  if ((op & 0x0F) == 0x01) return pageTarget(code, next);
+  return relativeTarget(code, static_cast<size_t>(OpcodeTable[op].cmdlen), next);
 }
 
 }  // namespace opfreq

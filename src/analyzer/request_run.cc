@@ -21,7 +21,9 @@ class RequestRun {
     // holds a range to the largest image.
     const size_t needed =
         request.sweep.rangeFrom ? static_cast<size_t>(request.sweep.rangeTo) + 3 : 0;
-    window_.resize(std::max(needed, kCodeWindow));
+    // Not cleared here: reading an input sets every byte of it.
+    windowSize_ = std::max(needed, kCodeWindow);
+    window_ = std::make_unique_for_overwrite<uint8_t[]>(windowSize_);
   }
 
   // Every input in turn, each to the view; stops early only when the output cannot be written.
@@ -47,8 +49,9 @@ class RequestRun {
   // Reads and sweeps `name`; none, with its problem added to `outcome`, when it cannot be.
   std::optional<Analysis> analyse(const std::string& name, RunOutcome& outcome) {
     std::optional<OffsetSet> written;
-    if (request_.sweep.written) written.emplace(window_.size());
-    LoadedInput input = loadInput(name, window_, written ? &*written : nullptr);
+    const std::span<uint8_t> window(window_.get(), windowSize_);
+    if (request_.sweep.written) written.emplace(window.size());
+    LoadedInput input = loadInput(name, window, written ? &*written : nullptr);
     if (!input.problem) {
       if (std::string problem = regionProblem(request_.sweep, input.size); !problem.empty())
         input.problem = Problem::ofText(name, std::move(problem), kUsageWrong);
@@ -62,13 +65,14 @@ class RequestRun {
     analysis->format = input.format;
     analysis->imageSize = input.size;
     analysis->symbols = symbols_;
-    sweepImage({window_, input.size, written ? &*written : nullptr}, request_.sweep, *analysis);
+    sweepImage({window, input.size, written ? &*written : nullptr}, request_.sweep, *analysis);
     return analysis;
   }
 
   const Request& request_;
   std::shared_ptr<const SymbolTable> symbols_;
-  std::vector<uint8_t> window_;
+  std::unique_ptr<uint8_t[]> window_;
+  size_t windowSize_ = 0;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
-// BinaryFile: numbered input files (1 to 254) read byte by byte at 1-based positions.
+// BinaryFile: numbered input files (1 to 254), read at 1-based positions a byte or a block at
+// a time, or forward in pieces as they arrive (readAvailable), which is how every input, the
+// symbols file included, is read.
 //
-// Contract, relied on by the analyzer:
+// Contract, relied on by its readers:
 // - Files are opened read-only and never created, truncated or written.
 // - A read at or past the end of a file is not an error: every destination byte that the file
 //   does not supply becomes 0, and the status is Ok.

@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.rangeFrom = static_cast<int64_t>(from);
   options.rangeTo = static_cast<int64_t>(std::min(size - 1, from + 65535));
   if ((data[0] & 4) != 0) options.at = static_cast<uint16_t>(data[0] << 8 | data[size - 1]);
-  options.entries = {static_cast<uint16_t>(data[size / 2] << 8 | data[size - 1])};
+  options.entries = {{static_cast<uint16_t>(data[size / 2] << 8 | data[size - 1]), ""}};
+  if ((data[0] & 8) != 0) options.vectors = static_cast<uint16_t>(data[size / 3] << 8);
   opfreq::Analysis analysis;
   analysis.name = "fuzz.bin";
   analysis.imageSize = static_cast<int64_t>(size);

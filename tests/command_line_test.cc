@@ -19,7 +19,7 @@ std::set<std::string> namesInHelp() {
   writeHelp(out, true);
   const std::string options = sink.text.substr(sink.text.find("Options:"));
   std::set<std::string> names;
-  const std::regex name(R"((?:^|[\s,])(--?[a-z][a-z-]*))");
+  const std::regex name(R"([\s,](--?[a-z]+(?:-[a-z]+)*))");
   for (auto n = std::sregex_iterator(options.begin(), options.end(), name);
        n != std::sregex_iterator(); ++n) {
     names.insert((*n)[1]);
@@ -37,7 +37,7 @@ std::set<std::string> namesInManual() {
   const std::string options = all.substr(begin, all.find(".SH ", begin + 1) - begin);
   std::set<std::string> names;
   const std::regex item(R"(\.TP\n([^\n]*))");
-  const std::regex name(R"((\\-)+[a-z][a-z-]*)");
+  const std::regex name(R"((\\-)+[a-z]+(\\-[a-z]+)*)");
   for (auto i = std::sregex_iterator(options.begin(), options.end(), item);
        i != std::sregex_iterator(); ++i) {
     const std::string first = (*i)[1];

@@ -93,8 +93,52 @@ def linear_sweep(r, lengths):
     return t
 
 
-def follow_sweep(r, lengths, extra_entries):
-    t, starts, covered, used = Tally(), set(), set(), []
+JUMPS, CALLS, ENDS = {0x02, 0x80} | {op for op in range(256) if op & 0x1F == 0x01}, \
+    {0x12} | {op for op in range(256) if op & 0x1F == 0x11}, {0x22, 0x32, 0x73, 0xA5}
+BRANCHES1 = {0x40, 0x50, 0x60, 0x70} | set(range(0xD8, 0xE0))  # relative offset in byte 1
+BRANCHES2 = {0x10, 0x20, 0x30, 0xD5} | set(range(0xB4, 0xC0))  # relative offset in byte 2
+
+
+def follow_sweep(r, lengths, extra_entries, reset=0):
+    """The follow rules: the reset address, each --entry, each vector after the reset address
+    that holds LJMP, AJMP or RETI that fits, whose target can be read and that nothing counted
+    covers; JMP @A+DPTR reads the table of the nearest MOV DPTR,#T from which code runs straight
+    on to it."""
+    t, starts, covered, used, tables = Tally(), set(), set(), [], set()
+    fits = lambda o, n: all(r.readable(o + k) for k in range(n))
+    operands = lambda o: (r.image[o + 1:o + 3] + bytes(2))[:2]
+
+    def target(op, o, nxt):
+        b1, b2 = operands(o)
+        if op in (0x02, 0x12):
+            return b1 << 8 | b2
+        if op & 0x1F in (0x01, 0x11):
+            return (nxt & 0xF800) | (op >> 5) << 8 | b1
+        rel = b2 if op in BRANCHES2 else b1
+        return (nxt + (rel - 256 if rel > 127 else rel)) & 0xFFFF
+
+    def table_entries(jump):
+        for d in range(3, 17):
+            o = jump - d
+            if o < r.first or not fits(o, d) or r.image[o] != 0x90:
+                continue
+            at = o
+            while at < jump and r.image[at] not in JUMPS | CALLS | ENDS | BRANCHES1 | BRANCHES2:
+                at += lengths[r.image[at]]
+            if at != jump:
+                continue
+            base, entries, k = r.image[o + 1] << 8 | r.image[o + 2], [], 0
+            while k < 256:
+                a = (base + k) & 0xFFFF
+                e = r.offset_of(a)
+                if not r.readable(e) or r.image[e] not in JUMPS or not fits(e, lengths[r.image[e]]):
+                    break
+                entries.append(a)
+                k += lengths[r.image[e]]
+            if entries:
+                tables.add(base)
+            return entries
+        return []
 
     def trace(entry):
         pending = [entry]
@@ -105,44 +149,36 @@ def follow_sweep(r, lengths, extra_entries):
                 continue
             op = r.image[o]
             n = lengths[op]
-            if not all(r.readable(o + k) for k in range(n)):
+            if not fits(o, n):
                 continue
             starts.add(o)
             covered.update(range(o, o + n))
-            b1, b2 = r.image[o + 1:o + 3] + bytes(2 - len(r.image[o + 1:o + 3]))
             nxt = (address + n) & 0xFFFF
-            t.count(op, [b1, b2], nxt)
+            t.count(op, operands(o), nxt)
             t.bytes += n
-            rel = lambda b: (nxt + (b - 256 if b > 127 else b)) & 0xFFFF
-            page = (nxt & 0xF800) | (op >> 5) << 8
-            if op == 0x02:
-                pending += [b1 << 8 | b2]
-            elif op == 0x12:
-                pending += [b1 << 8 | b2, nxt]
-            elif op & 0x1F == 0x01:
-                pending += [page | b1]
-            elif op & 0x1F == 0x11:
-                pending += [page | b1, nxt]
-            elif op == 0x80:
-                pending += [rel(b1)]
-            elif op in (0x40, 0x50, 0x60, 0x70) or 0xD8 <= op <= 0xDF:
-                pending += [rel(b1), nxt]
-            elif op in (0x10, 0x20, 0x30, 0xD5) or 0xB4 <= op <= 0xBF:
-                pending += [rel(b2), nxt]
-            elif op not in (0x22, 0x32, 0x73, 0xA5):
+            if op in JUMPS:
+                pending += [target(op, o, nxt)]
+            elif op in CALLS | BRANCHES1 | BRANCHES2:
+                pending += [target(op, o, nxt), nxt]
+            elif op == 0x73:
+                pending += table_entries(o)
+            elif op not in ENDS:
                 pending += [nxt]
 
-    for entry in [0] + extra_entries:
+    for entry in [reset] + extra_entries:
         if r.readable(r.offset_of(entry)):
             used.append(entry)
             trace(entry)
-    for vector in range(3, 0xA3, 8):
+    for vector in ((reset + 3 + 8 * k) & 0xFFFF for k in range(20)):
         o = r.offset_of(vector)
-        if r.readable(o) and o not in covered and (
-                r.image[o] in (0x02, 0x32) or r.image[o] & 0x1F == 0x01):
+        if not r.readable(o) or o in covered:
+            continue
+        op = r.image[o]
+        if op == 0x32 or (op in JUMPS and op != 0x80 and fits(o, lengths[op]) and
+                          r.readable(r.offset_of(target(op, o, (vector + lengths[op]) & 0xFFFF)))):
             used.append(vector)
             trace(vector)
-    return t, sorted(set(used))
+    return t, sorted(set(used)), sorted(tables)
 
 
 def intel_hex(chunks):
@@ -318,21 +354,36 @@ class Views(unittest.TestCase):
         rng = random.Random(2019)
         for trial in range(150):
             size = rng.randrange(1, 70000)
-            # Mostly code-like bytes: jumps, branches and calls are frequent.
-            pool = [0x02, 0x12, 0x01, 0x11, 0x80, 0x40, 0xD8, 0xB4, 0x10, 0x22, 0x32, 0x73, 0xA5]
-            image = bytes(rng.choice(pool) if rng.random() < 0.3 else rng.randrange(256)
-                          for _ in range(size))
+            # Mostly code-like bytes: jumps, branches, calls and the makings of jump tables.
+            pool = [0x02, 0x12, 0x01, 0x11, 0x80, 0x40, 0xD8, 0xB4, 0x10, 0x22, 0x32, 0x73, 0xA5,
+                    0x90, 0x90, 0x73, 0x73, 0x21]
+            image = bytearray(rng.choice(pool) if rng.random() < 0.3 else rng.randrange(256)
+                              for _ in range(size))
+            for k in range(rng.randrange(4)):  # MOV DPTR,#T; MOV A,R7; JMP @A+DPTR; and a table
+                at, base = rng.randrange(size) if k else 0, rng.randrange(size)
+                image[at:at + 5] = bytes([0x90, base >> 8 & 0xFF, base & 0xFF, 0xEF, 0x73])
+                image[base:base + 9] = bytes([0x02, 0x00, rng.randrange(256), 0x80, 0x10, 0xE1,
+                                              0x05, 0x01, 0xFF])
+            image = bytes(image[:size])
             first = rng.randrange(size)
             last = min(size - 1, first + rng.randrange(65536))
             at = rng.randrange(65536) if trial % 2 else first & 0xFFFF  # the default
-            entries = [rng.randrange(65536) for _ in range(rng.randrange(3))]
+            inside = lambda: (at + rng.randrange(last - first + 1)) & 0xFFFF
+            entries = [inside() for _ in range(rng.randrange(3))]
+            reset = inside() if trial % 3 == 0 else 0
             path = self.write("f.bin", image)
             options = ["--follow", "--range", "%x-%x" % (first, last)] + trial % 2 * ["--at", "%x" % at]
+            options += ["--vectors", "%x" % reset] if trial % 3 == 0 else []
             for e in entries:
                 options += ["--entry", "0x%04X" % e]
             got = json.loads(run("--json", *options, path).stdout)
-            model, used = follow_sweep(Region(image, None, first, last, at), self.lengths, entries)
-            self.assertEqual(got["sweep"]["entries"], used, options)
+            model, used, tables = follow_sweep(Region(image, None, first, last, at), self.lengths,
+                                               entries, reset)
+            if model.bytes == 0:
+                self.assertTrue(got["error"].startswith("--follow reached nothing"), options)
+                continue
+            self.assertEqual((got["sweep"]["entries"], got["sweep"]["tables"]), (used, tables),
+                             options)
             self.assertEqual(got["sweep"]["mode"], "follow")
             self.assertMatches(got, model, options)
 
@@ -419,7 +470,8 @@ void main(void){ for(uint8_t i=0;i<10;i++){ f(i); g(i); } while(1); }
                                       "    1 times to address 00AD __sdcc_external_startup", ""])
         got = json.loads(run("--follow", "--json", "m.ihx", cwd=self.work).stdout)
         self.assertEqual(got["sweep"], {"mode": "follow", "from": 0, "to": 176, "at": 0,
-                                        "bytes": 170, "instructions": 88, "entries": [0, 3, 11]})
+                                        "bytes": 170, "instructions": 88, "entries": [0, 3, 11],
+                                        "tables": []})
 
     def test_written_leaves_out_the_fill_below_code_linked_high(self):
         subprocess.run(["objcopy", "-I", "ihex", "-O", "ihex", "--change-addresses", "0x1000",

@@ -37,6 +37,17 @@ class Parser {
     return true;
   }
 
+  // An address in hex, or any other word as a name for the symbols to give the address of.
+  bool takeEntry(const std::string& argument) {
+    if (!parseHexNumber(argument)) {
+      request_.sweep.entries.push_back({0, argument});
+      return true;
+    }
+    return takeAddress("--entry", argument, [&](uint16_t a) {
+      request_.sweep.entries.push_back({a, ""});
+    });
+  }
+
   template <typename Use>
   bool takeAddress(const char* option, const std::string& argument, Use use) {
     const std::optional<uint16_t> address = parseAddress(argument);
@@ -70,8 +81,22 @@ class Parser {
       line_.kind = help_ ? CommandLine::Kind::Help : CommandLine::Kind::Version;
       return true;
     }
-    if (!request_.sweep.entries.empty() && !request_.sweep.follow) {
-      return wrong("--entry adds an entry point to --follow, which is not given");
+    const SweepOptions& sweep = request_.sweep;
+    if (!sweep.follow) {
+      if (!sweep.entries.empty())
+        return wrong("--entry adds an entry point to --follow, which is not given");
+      if (sweep.entrySymbols)
+        return wrong("--entry-symbols adds entry points to --follow, which is not given");
+      if (sweep.vectors)
+        return wrong("--vectors moves the vectors of --follow, which is not given");
+    }
+    if (!request_.symbols) {
+      for (const EntryPoint& entry : sweep.entries) {
+        if (!entry.name.empty())
+          return wrong("--entry " + entry.name + ": a name needs --symbols, which is not given");
+      }
+      if (sweep.entrySymbols)
+        return wrong("--entry-symbols takes the code symbols of --symbols, which is not given");
     }
     if (request_.files.empty()) return wrong("no image named");
     // A sweep option with no view asked for: the text view that says what was swept.
@@ -146,10 +171,18 @@ constexpr std::array kOptions = {
               "vectors",
               [](Parser& p, const std::string&) { return p.request().sweep.follow = true; }},
     OptionRow{"entry", 0, required_argument,
-              "  --entry ADDR      one more entry point for --follow (repeatable)",
+              "  --entry ADDR|NAME one more entry point for --follow, or a name from --symbols "
+              "(repeatable)",
+              [](Parser& p, const std::string& value) { return p.takeEntry(value); }},
+    OptionRow{"entry-symbols", 0, no_argument,
+              "  --entry-symbols   every code symbol of --symbols is an entry point for --follow",
+              [](Parser& p, const std::string&) { return p.request().sweep.entrySymbols = true; }},
+    OptionRow{"vectors", 0, required_argument,
+              "  --vectors ADDR    the reset address and the vectors after it for --follow "
+              "(0000h)",
               [](Parser& p, const std::string& value) {
-                return p.takeAddress("--entry", value,
-                                     [&](uint16_t a) { p.request().sweep.entries.push_back(a); });
+                return p.takeAddress("--vectors", value,
+                                     [&](uint16_t a) { p.request().sweep.vectors = a; });
               }},
     OptionRow{"written", 0, no_argument,
               "  --written         count only the bytes that a HEX or S-record file wrote",

@@ -1,6 +1,7 @@
 #include "analyzer/follow_sweep.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include "analyzer/code_scanner.h"
@@ -9,9 +10,13 @@
 namespace opfreq {
 namespace {
 
-constexpr uint16_t kFirstVector = 0x0003;
+constexpr uint16_t kFirstVector = 3;  // past the reset address
 constexpr uint16_t kVectorSpacing = 8;
 constexpr int kVectors = 20;
+constexpr uint8_t kMovDptr = 0x90;
+constexpr uint8_t kJmpIndirect = 0x73;
+constexpr size_t kTableSearch = 16;  // bytes before JMP @A+DPTR that may hold MOV DPTR
+constexpr size_t kTableReach = 256;  // A picks an entry at most 255 bytes past the base
 
 // The length and flow of each opcode, from OpcodeTable, side by side in two bytes.
 struct Step {
@@ -26,36 +31,53 @@ constexpr std::array<Step, 256> kSteps = [] {
   return steps;
 }();
 
+// LJMP, AJMP and SJMP: what a jump table holds.
+bool isTableEntry(uint8_t op) { return op == 0x02 || op == 0x80 || (op & 0x1F) == 0x01; }
+
 template <typename Visitor>
 class Follower {
  public:
-  Follower(const SweepInput& input, Visitor& visitor, SweepInfo& info)
-      : bytes_(input.bytes.data() + info.region.from),
+  Follower(const SweepInput& input, Visitor& visitor, const Region& region)
+      : bytes_(input.bytes.data() + region.from),
         written_(input.written),
-        from_(static_cast<size_t>(info.region.from)),
-        size_(info.region.size()),
-        at_(info.region.at),
+        from_(static_cast<size_t>(region.from)),
+        size_(region.size()),
+        at_(region.at),
         visitor_(visitor),
-        starts_(std::make_unique<bool[]>(size_)),
-        // An address is left for later by an instruction counted, at most one each.
-        pending_(std::make_unique_for_overwrite<uint16_t[]>(size_)) {}
+        starts_(std::make_unique<bool[]>(size_)) {
+    pending_.reserve(size_);
+  }
 
   // Traces from `entry` when its byte is readable; says whether it was.
   bool trace(uint16_t entry) {
     if (!readable(indexOf(entry), 1)) return false;
     follow(entry);
-    while (pendingCount_ > 0) follow(pending_[--pendingCount_]);
+    while (!pending_.empty()) {
+      const uint16_t address = pending_.back();
+      pending_.pop_back();
+      follow(address);
+    }
     return true;
   }
 
-  // A vector is traced when it holds a jump or RETI that no counted instruction covers.
+  // A vector is traced when it holds LJMP, AJMP or RETI that fits, whose jump target can be
+  // read, and that no counted instruction covers.
   bool traceVector(uint16_t vector) {
     const size_t index = indexOf(vector);
     if (!readable(index, 1) || covered(index)) return false;
-    const uint8_t op = bytes_[index];
-    const bool jump = OpcodeTable[op].flow == Flow::Jump && op != 0x80;  // LJMP or AJMP
-    return (jump || op == 0x32) && trace(vector);
+    const uint8_t* code = bytes_ + index;
+    const auto [length, flow] = kSteps[*code];
+    if (!readable(index, length)) return false;
+    if (*code == 0x32) return trace(vector);  // RETI
+    if (flow != Flow::Jump || *code == 0x80) return false;
+    const auto next = static_cast<uint16_t>(vector + length);
+    const uint16_t target = *code == 0x02 ? longTarget(code) : pageTarget(code, next);
+    return readable(indexOf(target), 1) && trace(vector);
   }
+
+  int64_t bytesSwept() const { return bytesSwept_; }
+  // The base of each jump table read, in the order met.
+  const std::vector<uint16_t>& tables() const { return tables_; }
 
  private:
   // The index in the region of the offset that holds `address`; size_ or more when the region
@@ -72,16 +94,43 @@ class Follower {
     return true;
   }
 
-  void push(uint16_t address) { pending_[pendingCount_++] = address; }
+  void push(uint16_t address) { pending_.push_back(address); }
 
   bool covered(size_t index) const {
     for (size_t back = 0; back < 3 && back <= index; ++back) {
       const size_t start = index - back;
-      if (starts_[start] && OpcodeTable[bytes_[start]].cmdlen > static_cast<int32_t>(back)) {
-        return true;
-      }
+      if (starts_[start] && kSteps[bytes_[start]].length > back) return true;
     }
     return false;
+  }
+
+  // The base of the table that JMP @A+DPTR at index `jump` reads: the operand of the nearest
+  // MOV DPTR,#data before it from which the code runs straight on to it.
+  std::optional<uint16_t> tableBase(size_t jump) const {
+    for (size_t distance = 3; distance <= kTableSearch && distance <= jump; ++distance) {
+      const size_t start = jump - distance;
+      if (bytes_[start] != kMovDptr || !readable(start, distance)) continue;
+      size_t at = start;
+      while (at < jump && kSteps[bytes_[at]].flow == Flow::Next) at += kSteps[bytes_[at]].length;
+      if (at == jump) return longTarget(bytes_ + start);
+    }
+    return std::nullopt;
+  }
+
+  // Leaves each entry of the table at `base` to be traced; says whether there was one.
+  bool readTable(uint16_t base) {
+    size_t entries = 0;
+    for (size_t offset = 0; offset < kTableReach;) {
+      const auto address = static_cast<uint16_t>(base + offset);
+      const size_t index = indexOf(address);
+      if (!readable(index, 1) || !isTableEntry(bytes_[index])) break;
+      const size_t length = kSteps[bytes_[index]].length;
+      if (!readable(index, length)) break;
+      push(address);
+      ++entries;
+      offset += length;
+    }
+    return entries > 0;
   }
 
   // Follows one path from `address` until it ends or meets counted code, and leaves the other
@@ -94,7 +143,7 @@ class Follower {
       const auto [length, flow] = kSteps[*code];
       if (!readable(index, length)) return;
       starts_[index] = true;
-      bytes_swept_ += length;
+      bytesSwept_ += length;
       const auto next = static_cast<uint16_t>(address + length);
       const Instruction instruction{from_ + index, address, *code, length, std::nullopt};
       switch (flow) {
@@ -120,8 +169,13 @@ class Follower {
           address = next;
           break;
         }
-        case Flow::Return:
         case Flow::Indirect:
+          visitor_.instruction(instruction);
+          if (const std::optional<uint16_t> base = tableBase(index)) {
+            if (readTable(*base)) tables_.push_back(*base);
+          }
+          return;
+        case Flow::Return:
         case Flow::Undefined:
           visitor_.instruction(instruction);
           return;
@@ -138,33 +192,38 @@ class Follower {
   // Where a counted instruction starts, an entry a region index: a byte each is quicker to test
   // and set than a bit, on the path that every instruction takes.
   std::unique_ptr<bool[]> starts_;
-  std::unique_ptr<uint16_t[]> pending_;  // addresses still to visit
-  size_t pendingCount_ = 0;
-
- public:
-  int64_t bytes_swept_ = 0;  // the lengths of the instructions taken, added up
+  std::vector<uint16_t> pending_;  // addresses still to visit
+  int64_t bytesSwept_ = 0;
+  std::vector<uint16_t> tables_;
 };
+
+void sortOnce(std::vector<uint16_t>& values) {
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+}
 
 }  // namespace
 
 template <typename Visitor>
-void followCode(const SweepInput& input, std::span<const uint16_t> entries, Visitor& visitor,
+void followCode(const SweepInput& input, const FollowEntries& entries, Visitor& visitor,
                 SweepInfo& info) {
-  Follower<Visitor> follower(input, visitor, info);
-  if (follower.trace(0x0000)) info.entries.push_back(0x0000);
-  for (const uint16_t entry : entries) {
-    if (follower.trace(entry)) info.entries.push_back(entry);
-  }
+  Follower<Visitor> follower(input, visitor, info.region);
+  const auto traced = [&](uint16_t entry, bool taken) {
+    if (taken) info.entries.push_back(entry);
+  };
+  traced(entries.reset, follower.trace(entries.reset));
+  for (const uint16_t entry : entries.entries) traced(entry, follower.trace(entry));
   for (int k = 0; k < kVectors; ++k) {
-    const auto vector = static_cast<uint16_t>(kFirstVector + kVectorSpacing * k);
-    if (follower.traceVector(vector)) info.entries.push_back(vector);
+    const auto vector = static_cast<uint16_t>(entries.reset + kFirstVector + kVectorSpacing * k);
+    traced(vector, follower.traceVector(vector));
   }
-  info.bytes = follower.bytes_swept_;
-  std::sort(info.entries.begin(), info.entries.end());
-  info.entries.erase(std::unique(info.entries.begin(), info.entries.end()), info.entries.end());
+  for (const uint16_t entry : entries.late) traced(entry, follower.trace(entry));
+  info.bytes = follower.bytesSwept();
+  info.tables = follower.tables();
+  sortOnce(info.entries);
+  sortOnce(info.tables);
 }
 
-template void followCode<Counter>(const SweepInput&, std::span<const uint16_t>, Counter&,
-                                  SweepInfo&);
+template void followCode<Counter>(const SweepInput&, const FollowEntries&, Counter&, SweepInfo&);
 
 }  // namespace opfreq

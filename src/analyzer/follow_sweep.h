@@ -1,22 +1,37 @@
-// The follow sweep: only the instructions that control can reach, traced from address 0000h, the
-// extra entry points and then each interrupt vector (0003h + 8k, k = 0 to 19) whose byte is a
-// jump or RETI that no instruction counted so far covers. Each instruction is taken once, at
-// the first visit; a jump into an instruction's middle starts another one there. Tracing stops
-// at a byte that is not readable, an instruction that does not fit, and where the opcode table
-// says control goes nowhere that can be known (RET, RETI, JMP @A+DPTR, A5h).
+// The follow sweep: only the instructions that control can reach. Tracing starts at the reset
+// address (0000h, or that of --vectors), then each extra entry point, then each interrupt vector
+// (reset + 3 + 8k, k = 0 to 19) that holds LJMP, AJMP or RETI whose instruction fits, whose jump
+// target can be read and which no instruction counted so far covers, then the late entry points
+// (code symbols). Each instruction is taken once, at the first visit; a jump into an
+// instruction's middle starts another one there. Tracing stops at a byte that is not readable,
+// an instruction that does not fit, and where the opcode table says control goes nowhere that
+// can be known (RET, RETI, A5h), but for a jump table:
+//
+// JMP @A+DPTR at J reads the table at T when a MOV DPTR,#T lies at J - d, d at most 16, from
+// which instructions that only ever go on to the next one lead exactly to J (the smallest such
+// d). The table's entries are the LJMP, AJMP and SJMP instructions one after another from T,
+// up to the first that is none of them or does not fit, and never from T + 256 on; each is
+// traced as any instruction is.
 #ifndef OPFREQ_ANALYZER_FOLLOW_SWEEP_H_
 #define OPFREQ_ANALYZER_FOLLOW_SWEEP_H_
 
-#include <span>
+#include <cstdint>
+#include <vector>
 
 #include "analyzer/region.h"
 
 namespace opfreq {
 
+struct FollowEntries {
+  uint16_t reset = 0x0000;
+  std::vector<uint16_t> entries;  // traced with the reset address, before the vectors
+  std::vector<uint16_t> late;     // traced after the vectors
+};
+
 // Shows `visitor` (see code_scanner.h) each instruction reached in the region of `info`, whose
-// bytes and entries it sets. Instantiated for the visitors that the sweeps use.
+// bytes, entries and tables it sets. Instantiated for the visitors that the sweeps use.
 template <typename Visitor>
-void followCode(const SweepInput& input, std::span<const uint16_t> entries, Visitor& visitor,
+void followCode(const SweepInput& input, const FollowEntries& entries, Visitor& visitor,
                 SweepInfo& info);
 
 }  // namespace opfreq

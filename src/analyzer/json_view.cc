@@ -35,6 +35,15 @@ std::string_view modeName(SweepMode mode) {
   return "linear";
 }
 
+void writeNumbers(ViewText& text, const std::vector<uint16_t>& numbers) {
+  text.put("[");
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    if (i > 0) text.put(", ");
+    text.number(numbers[i]);
+  }
+  text.put("]");
+}
+
 void writeSweep(ViewText& text, const SweepInfo& sweep) {
   const Region& region = sweep.region;
   text.put("{\"mode\": \"").raw(modeName(sweep.mode)).put("\", \"from\": ").number(region.from);
@@ -42,12 +51,10 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
   text.put(", \"bytes\": ").number(sweep.bytes);
   text.put(", \"instructions\": ").number(sweep.instructions);
   if (sweep.mode == SweepMode::Follow) {
-    text.put(", \"entries\": [");
-    for (size_t i = 0; i < sweep.entries.size(); ++i) {
-      if (i > 0) text.put(", ");
-      text.number(sweep.entries[i]);
-    }
-    text.put("]");
+    text.put(", \"entries\": ");
+    writeNumbers(text, sweep.entries);
+    text.put(", \"tables\": ");
+    writeNumbers(text, sweep.tables);
   }
   text.put("}");
 }

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "filein/offset_set.h"
+#include "textout/text_escape.h"
 
 namespace opfreq {
 
@@ -24,6 +26,13 @@ struct Region {
   // What is added to an offset to give its code address, mod 10000h.
   uint32_t bias() const { return static_cast<uint32_t>(at - from) & 0xFFFF; }
 };
+
+// "offsets 00000h to 0FFFFh at address 0000h"
+inline std::string describe(const Region& region) {
+  return "offsets " + hexDigits(static_cast<uint64_t>(region.from), 5) + "h to " +
+         hexDigits(static_cast<uint64_t>(region.to), 5) + "h at address " +
+         hexDigits(region.at, 4) + "h";
+}
 
 struct SweepInput {
   // The image's bytes, zeros past its end; at least up to the region's end and two more.
@@ -42,6 +51,7 @@ struct SweepInfo {
   int64_t bytes = 0;     // the lengths of the instructions counted, added up
   int64_t instructions = 0;
   std::vector<uint16_t> entries;  // follow: the entry points used, ascending
+  std::vector<uint16_t> tables;   // follow: the jump tables read, by base address, ascending
 };
 
 }  // namespace opfreq

@@ -25,11 +25,7 @@ std::string sweptLine(const SweepInfo& sweep) {
     line += ", ";
   }
   if (sweep.written) line += "the bytes written in ";
-  const Region& region = sweep.region;
-  line += "offsets " + hexDigits(static_cast<uint64_t>(region.from), 5) + "h to " +
-          hexDigits(static_cast<uint64_t>(region.to), 5) + "h at address " +
-          hexDigits(region.at, 4) + "h";
-  return line;
+  return line + describe(sweep.region);
 }
 
 class SweepReport : public View {

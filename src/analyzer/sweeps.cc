@@ -45,11 +45,42 @@ void sweepLegacy(const SweepInput& input, Analysis& analysis) {
 
 }  // namespace
 
+std::string resolveEntries(SweepOptions& options, const SymbolTable& symbols,
+                           std::string_view symbolsName) {
+  for (EntryPoint& entry : options.entries) {
+    if (entry.name.empty()) continue;
+    const std::optional<uint16_t> address = symbols.addressOf(entry.name);
+    if (!address)
+      return "--entry " + entry.name + ": " + std::string(symbolsName) + " has no such name";
+    entry.address = *address;
+  }
+  if (options.entrySymbols) options.symbolEntries = symbols.codeAddresses();
+  return "";
+}
+
+Region regionOf(const SweepOptions& options, int64_t size) {
+  Region region;
+  region.from = options.rangeFrom.value_or(0);
+  region.to = options.rangeFrom ? options.rangeTo : std::min(size, kRegionLimit) - 1;
+  region.at = options.at.value_or(static_cast<uint16_t>(region.from & 0xFFFF));
+  return region;
+}
+
 std::string regionProblem(const SweepOptions& options, int64_t size) {
-  if (!options.rangeFrom || options.rangeTo < size) return "";
-  return "the range " + hexDigits(static_cast<uint64_t>(*options.rangeFrom), 5) + "h to " +
-         hexDigits(static_cast<uint64_t>(options.rangeTo), 5) +
-         "h ends past the image, which has " + std::to_string(size) + " bytes";
+  if (options.rangeFrom && options.rangeTo >= size) {
+    return "the range " + hexDigits(static_cast<uint64_t>(*options.rangeFrom), 5) + "h to " +
+           hexDigits(static_cast<uint64_t>(options.rangeTo), 5) +
+           "h ends past the image, which has " + std::to_string(size) + " bytes";
+  }
+  const Region region = regionOf(options, size);
+  for (const EntryPoint& entry : options.entries) {
+    if (static_cast<uint16_t>(entry.address - region.at) < region.size()) continue;
+    const std::string given = entry.name.empty()
+                                  ? hexDigits(entry.address, 4) + "h"
+                                  : entry.name + " (" + hexDigits(entry.address, 4) + "h)";
+    return "--entry " + given + " is outside the " + describe(region);
+  }
+  return "";
 }
 
 void sweepImage(const SweepInput& input, const SweepOptions& options, Analysis& analysis) {
@@ -57,21 +88,45 @@ void sweepImage(const SweepInput& input, const SweepOptions& options, Analysis& 
   if (!options.any()) {
     sweepLegacy(input, analysis);
   } else {
-    Region& region = info.region;
-    region.from = options.rangeFrom.value_or(0);
-    region.to = options.rangeFrom ? options.rangeTo : std::min(input.size, kRegionLimit) - 1;
-    region.at = options.at.value_or(static_cast<uint16_t>(region.from & 0xFFFF));
+    info.region = regionOf(options, input.size);
     info.written = options.written;
     Counter counter(analysis.run);
     if (options.follow) {
       info.mode = SweepMode::Follow;
-      followCode(input, options.entries, counter, info);
+      FollowEntries entries{options.vectors.value_or(0), {}, options.symbolEntries};
+      for (const EntryPoint& entry : options.entries) entries.entries.push_back(entry.address);
+      followCode(input, entries, counter, info);
     } else {
       info.mode = options.written ? SweepMode::Written : SweepMode::Range;
       sweepLinear(input, counter, info);
     }
   }
   for (const int32_t count : analysis.run.opcodeCount) info.instructions += count;
+}
+
+std::string sweepProblem(const SweepInput& input, const SweepOptions& options,
+                         const Analysis& analysis) {
+  const SweepInfo& sweep = analysis.sweep;
+  if (sweep.mode != SweepMode::Follow || sweep.instructions > 0) return "";
+  const Region& region = sweep.region;
+  const uint16_t reset = options.vectors.value_or(0);
+  const std::string problem = "--follow reached nothing: ";
+  const auto index = static_cast<uint16_t>(reset - region.at);
+  if (index >= region.size()) {
+    return problem + hexDigits(reset, 4) + "h is outside the " + describe(region) +
+           " (try --vectors or --entry)";
+  }
+  const auto offset = static_cast<size_t>(region.from) + index;
+  if (input.written != nullptr && !input.written->contains(offset)) {
+    const auto end = static_cast<size_t>(region.to) + 1;
+    const size_t lowest = input.written->next(static_cast<size_t>(region.from), end, true);
+    if (lowest == end) return problem + "no byte is written in the " + describe(region);
+    const std::string address = hexDigits((lowest + region.bias()) & 0xFFFF, 4);
+    return problem + "no byte at " + hexDigits(reset, 4) + "h; the lowest written address is " +
+           address + "h (try --vectors " + address + ")";
+  }
+  return problem + "the instruction at " + hexDigits(reset, 4) +
+         "h does not fit (try --vectors or --entry)";
 }
 
 }  // namespace opfreq

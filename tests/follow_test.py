@@ -1,0 +1,249 @@
+#!/usr/bin/env python3
+# --follow against the truth of programs built here with SDCC: the linker's .rst listings say
+# which bytes are instructions, the map which names are code. The follow rules (sweep_model.py)
+# must reach, from the reset address, the vectors and, with the map, its code symbols, only
+# instructions that the listings hold, none of CONST, and opfreq must count exactly those. The
+# library modules a program links are compiled here from SDCC's sources, so that every
+# instruction has a listing. Then a hand-written program of AJMP, LJMP and SJMP tables.
+#
+# Usage: follow_test.py OPFREQ
+import glob
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from sweep_model import Region, follow_sweep
+
+OPFREQ = os.path.abspath(sys.argv.pop(1))
+LIBRARY = "/usr/share/sdcc/lib/src"
+
+PROGRAMS = {
+    # printf_fast calls putchar; printf hands _print_format its output callback in DPTR.
+    "pf.c": """#include <stdio.h>
+#include <8051.h>
+int putchar(int c) { SBUF = c; while (!TI); TI = 0; return c; }
+void main(void) { printf_fast("%d %x %s\\n", 42, 0x1234, "hi"); printf("%u\\n", 7); while (1); }
+""",
+    # Tasks called through a table of pointers, one of them static, and an interrupt handler.
+    "tasks.c": """#include <stdint.h>
+volatile uint8_t x;
+static void t0(void) { x += 1; }
+void t1(void) { x += 2; }
+void t2(void) { x ^= 0x55; }
+typedef void (*task)(void);
+__code const task tasks[] = {t0, t1, t2};
+void tick(void) __interrupt(1) { x++; }
+void main(void) { for (;;) for (uint8_t i = 0; i < 3; i++) tasks[i](); }
+""",
+    # A switch of seven cases: a table of SJMP (LJMP when far, AJMP with --acall-ajmp).
+    "sw.c": """#include <stdint.h>
+volatile uint8_t x, y;
+void act(uint8_t k) {
+  switch (k) {
+    case 0: y = 1; break;
+    case 1: y = 7; break;
+    case 2: y = 9; x = 3; break;
+    case 3: y = 4; break;
+    case 4: x = 2; break;
+    case 5: y = 5; x = 5; break;
+    case 6: y = 6; { volatile char pad[1] = {0}; (void)pad; } break;
+  }
+}
+void serial(void) __interrupt(4) { y++; }
+void main(void) { for (;;) act(x); }
+""",
+}
+BUILDS = [  # (program, output, SDCC options, opfreq options)
+    ("pf.c", "pf.ihx", [], []),
+    ("tasks.c", "tasks.ihx", [], []),
+    ("sw.c", "sw.ihx", [], []),
+    ("sw.c", "swa.ihx", ["--acall-ajmp"], []),
+    ("tasks.c", "high.ihx", ["--code-loc", "0x2000"], ["--vectors", "2000", "--written"]),
+]
+def run(*args, cwd, input=None):
+    return subprocess.run([OPFREQ, *args], capture_output=True, cwd=cwd, input=input, timeout=60)
+
+
+def listing(paths):
+    """The address and first byte of each instruction of the listings (a line with a cycle
+    count)."""
+    starts = {}
+    line = re.compile(r"\s+([0-9A-F]{6}) ([0-9A-F]{2}) [0-9A-F ]*\[\s*\d+\]")
+    for path in paths:
+        with open(path) as f:
+            for text in f:
+                if m := line.match(text):
+                    starts[int(m[1], 16)] = int(m[2], 16)
+    return starts
+
+
+def image_of(path):
+    """The bytes an Intel HEX file writes, FFh between them, and the offsets written."""
+    image, written = bytearray(), set()
+    with open(path) as f:
+        records = [bytes.fromhex(r[1:]) for r in f.read().split()]
+    for data in records:
+        if data[3] == 0:
+            at = data[1] << 8 | data[2]
+            image.extend(b"\xff" * max(0, at + data[0] - len(image)))
+            image[at:at + data[0]] = data[4:-1]
+            written.update(range(at, at + data[0]))
+    return bytes(image), written
+
+
+def areas(map_path):
+    """The map's code symbols (globals under a CODE area but CONST, XINIT, CABS) and the
+    address range of CONST."""
+    symbols, const, area, code = set(), range(0), None, False
+    with open(map_path) as f:
+        text = f.read()
+    for m in re.finditer(r"^(\S+)\s+([0-9A-F]{8})\s+([0-9A-F]{8}) =\s+\d+\. bytes \(([^)]*)\)", text, re.M):
+        if m[1] == "CONST":
+            const = range(int(m[2], 16), int(m[2], 16) + int(m[3], 16))
+    for line in text.splitlines():
+        if m := re.match(r"^(\S+)\s+[0-9A-F]{8}\s+[0-9A-F]{8} =.*\(([^)]*)\)", line):
+            area, code = m[1], "CODE" in m[2].split(",")
+        elif (m := re.match(r"^C:\s+([0-9A-F]{8})\s+(\S+)", line)) and code and \
+                area not in ("CONST", "XINIT", "CABS"):
+            symbols.add(int(m[1], 16))
+    return sorted(symbols), const
+
+
+class SdccBuilds(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        for name, text in PROGRAMS.items():
+            with open(os.path.join(cls.work, name), "w") as f:
+                f.write(text)
+        os.mkdir(os.path.join(cls.work, "lib"))
+        for program, output, options, _ in BUILDS:
+            cls.build(program, output, options)
+
+    @classmethod
+    def build(cls, program, output, options):
+        """Links `program`, compiling each library module it needs from SDCC's sources, until
+        the map names no library module: then every module has its listing."""
+        lib, modules = os.path.join(cls.work, "lib"), []
+        while True:
+            subprocess.run(["sdcc", *options, "-o", output, program, *modules], cwd=cls.work,
+                           check=True, capture_output=True)
+            with open(os.path.join(cls.work, output[:-4] + ".map")) as f:
+                libraries = f.read().partition("Libraries Linked")[2]
+            linked = re.findall(r"^\s+\[ (\S+)\.rel \]", libraries, re.M)
+            if not linked:  # the library's listings as this link placed them, kept
+                os.mkdir(os.path.join(cls.work, output + ".lib"))
+                for rel in modules:
+                    shutil.copy(rel[:-4] + ".rst", os.path.join(cls.work, output + ".lib"))
+                return
+            for module in linked:
+                modules.append(os.path.join(lib, module + ".rel"))
+                if os.path.exists(modules[-1]):
+                    continue
+                asm, c = LIBRARY + "/mcs51/%s.asm" % module, LIBRARY + "/%s.c" % module
+                source = asm if os.path.exists(asm) else c
+                shutil.copy(source, lib)
+                compile = ["sdas8051", "-plosgff", module + ".rel", module + ".asm"] \
+                    if source == asm else ["sdcc", "-c", module + ".c"]
+                subprocess.run(compile, cwd=lib, check=True, capture_output=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def test_follow_counts_what_the_listing_reaches(self):
+        demo = json.loads(run("--json", "-", cwd=self.work, input=b"\x02").stdout)
+        lengths = [row["length"] for row in demo["opcodes"]]
+        for program, output, _, options in BUILDS:
+            stem = output[:-4]
+            listed = listing(glob.glob(os.path.join(self.work, output + ".lib", "*.rst")) +
+                             [os.path.join(self.work, stem + ".rst")])
+            image, written = image_of(os.path.join(self.work, output))
+            region = Region(image, written if "--written" in options else None, 0,
+                            min(len(image), 65536) - 1, 0)
+            symbols, const = areas(os.path.join(self.work, stem + ".map"))
+            reset = int(options[1], 16) if options else 0
+            for late, extra in (([], []), (symbols, ["--entry-symbols", "--symbols", stem + ".map"])):
+                what = "%s %s" % (output, " ".join(extra))
+                model, _, tables = follow_sweep(region, lengths, [], reset, late)
+                self.assertEqual({a: image[a] for a in model.starts},
+                                 {a: listed.get(a) for a in model.starts}, what)
+                self.assertFalse(any(a in const for a in model.starts), what)
+                got = json.loads(run("--json", "--follow", *options, *extra, output,
+                                     cwd=self.work).stdout)
+                self.assertEqual([row["count"] for row in got["opcodes"]], model.counts, what)
+                self.assertEqual(got["sweep"]["tables"], tables, what)
+            self.assertEqual(tables != [], program == "sw.c", output)
+
+    def test_code_linked_high_without_its_vectors_reaches_nothing(self):
+        result = run("--follow", "--written", "high.ihx", cwd=self.work)
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertEqual(result.stderr.decode(), "opfreq: high.ihx: --follow reached nothing: no "
+                         "byte at 0000h; the lowest written address is 2000h (try --vectors 2000)\n")
+
+
+class HandWritten(unittest.TestCase):
+    # A jump table of each kind, as a monitor dispatches commands: reached exactly as built.
+    ASSEMBLY = """
+	.area CODE (ABS)
+	.org 0x0000
+	ajmp start
+	.org 0x0003
+	ljmp 0x8003		; a vector into RAM, not code of the image: not taken
+	.org 0x000B
+	reti			; a vector taken
+	.org 0x0030
+start:	mov a, r7
+	mov dptr, #long		; MOV DPTR, then plain code on to the JMP
+	rl a
+	add a, r7
+	jmp @a+dptr
+long:	ljmp one
+	ljmp two
+	.db 0x75, 0x00, 0x00	; MOV direct,#data: the table ends here
+one:	mov dptr, #long		; the nearest MOV DPTR is the one that counts
+	mov dptr, #page
+	jmp @a+dptr
+page:	ajmp two
+	ajmp three
+two:	mov dptr, #short
+	jz skip			; not plain code: no table for the JMP after it
+	jmp @a+dptr
+skip:	mov dptr, #short
+	jmp @a+dptr
+short:	sjmp three
+	sjmp four
+	sjmp past
+three:	ret
+past:	mov dptr, #0x1000	; a table that lies past the image
+	jmp @a+dptr
+four:	mov dptr, #far
+	jmp @a+dptr
+far:	.rept 87		; the 86th entry starts 255 bytes past the base, the 87th 258
+	ljmp three
+	.endm
+"""
+    REACHED = {0x01: 3, 0x32: 1, 0xEF: 1, 0x90: 7, 0x23: 1, 0x2F: 1, 0x73: 6, 0x02: 2 + 86, 0x60: 1,
+               0x80: 3, 0x22: 1}
+
+    def test_each_kind_of_table_is_followed(self):
+        work = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, work)
+        with open(os.path.join(work, "t.asm"), "w") as f:
+            f.write(self.ASSEMBLY)
+        subprocess.run(["sdas8051", "-o", "t.rel", "t.asm"], cwd=work, check=True)
+        subprocess.run(["sdld", "-i", "t.ihx", "t.rel"], cwd=work, check=True, capture_output=True)
+        got = json.loads(run("--follow", "--json", "t.ihx", cwd=work).stdout)
+        self.assertEqual({r["opcode"]: r["count"] for r in got["opcodes"] if r["count"]},
+                         self.REACHED)
+        self.assertEqual((got["sweep"]["entries"], got["sweep"]["tables"]),
+                         ([0x0000, 0x000B], [0x0037, 0x0047, 0x0055, 0x0064]))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=1)

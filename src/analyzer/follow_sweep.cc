@@ -133,6 +133,14 @@ class Follower {
     return entries > 0;
   }
 
+  // The jump table that JMP @A+DPTR at index `jump` reads, if any, left to be traced. Out of
+  // the way of the loop that every instruction takes: JMP @A+DPTR is rare.
+  [[gnu::noinline]] void followTable(size_t jump) {
+    if (const std::optional<uint16_t> base = tableBase(jump)) {
+      if (readTable(*base)) tables_.push_back(*base);
+    }
+  }
+
   // Follows one path from `address` until it ends or meets counted code, and leaves the other
   // way of each branch and call for later.
   void follow(uint16_t address) {
@@ -171,9 +179,7 @@ class Follower {
         }
         case Flow::Indirect:
           visitor_.instruction(instruction);
-          if (const std::optional<uint16_t> base = tableBase(index)) {
-            if (readTable(*base)) tables_.push_back(*base);
-          }
+          followTable(index);
           return;
         case Flow::Return:
         case Flow::Undefined:

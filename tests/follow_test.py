@@ -7,7 +7,9 @@
 # instruction has a listing. Then a hand-written program of AJMP, LJMP and SJMP tables.
 #
 # Usage: follow_test.py OPFREQ
+import csv
 import glob
+import io
 import json
 import os
 import re
@@ -58,7 +60,41 @@ void serial(void) __interrupt(4) { y++; }
 void main(void) { for (;;) act(x); }
 """,
 }
+# A tail call, a static helper that only a tail jump reaches, an interrupt handler whose early
+# return jumps to the shared epilogue, a jump table; then a build with one function grown, one
+# added and one removed.
+OWN = """#include <stdint.h>
+volatile uint8_t x, y;
+static uint8_t helper(uint8_t a) { return a + x; }
+void leaf(uint8_t a) { y = a; }
+void tail(uint8_t a) { x = a; leaf(a + 1); }
+uint8_t exits(uint8_t a) {
+  if (a == 1) return 3;
+  if (a == 2) return helper(a);
+  if (a == 5) return 9;
+  return 0;
+}
+void act(uint8_t k) {
+  switch (k) {
+    case 0: y = 1; break;
+    case 1: y = 7; break;
+    case 2: y = 9; x = 3; break;
+    case 3: y = 4; break;
+    case 4: x = 2; break;
+    case 5: y = 5; x = 5; break;
+    case 6: y = 6; GROWN break;
+  }
+}
+void isr(void) __interrupt(1) { if (x == 3) return; x++; y = x * 3; }
+void FUNCTION(void) { x ^= y; }
+void main(void) { for (;;) { tail(x); act(exits(y)); FUNCTION(); } }
+"""
+PROGRAMS["own.c"] = OWN.replace("GROWN", "").replace("FUNCTION", "removed")
+PROGRAMS["own2.c"] = OWN.replace("GROWN", "x = y + 7; y = x ^ 3;").replace("FUNCTION", "added")
+ABSORBED = {"exits": "helper"}  # a static function that a tail jump reaches goes with the jump
 BUILDS = [  # (program, output, SDCC options, opfreq options)
+    ("own.c", "own.ihx", [], []),
+    ("own2.c", "own2.ihx", [], []),
     ("pf.c", "pf.ihx", [], []),
     ("tasks.c", "tasks.ihx", [], []),
     ("sw.c", "sw.ihx", [], []),
@@ -70,15 +106,18 @@ def run(*args, cwd, input=None):
 
 
 def listing(paths):
-    """The address and first byte of each instruction of the listings (a line with a cycle
-    count)."""
+    """Each instruction of the listings (a line with a cycle count): address -> its bytes, and
+    the function SDCC assembled it in (its "; function NAME" mark), or None."""
     starts = {}
-    line = re.compile(r"\s+([0-9A-F]{6}) ([0-9A-F]{2}) [0-9A-F ]*\[\s*\d+\]")
+    line = re.compile(r"\s+([0-9A-F]{6}) ((?:[0-9A-F]{2} )+)\s*\[\s*\d+\]")
     for path in paths:
+        function = None
         with open(path) as f:
             for text in f:
                 if m := line.match(text):
-                    starts[int(m[1], 16)] = int(m[2], 16)
+                    starts[int(m[1], 16)] = (bytes.fromhex(m[2]), function)
+                elif m := re.search(r";\s+function (\S+)$", text):
+                    function = m[1]
     return starts
 
 
@@ -172,13 +211,90 @@ class SdccBuilds(unittest.TestCase):
                 what = "%s %s" % (output, " ".join(extra))
                 model, _, tables = follow_sweep(region, lengths, [], reset, late)
                 self.assertEqual({a: image[a] for a in model.starts},
-                                 {a: listed.get(a) for a in model.starts}, what)
+                                 {a: listed[a][0][0] if a in listed else None
+                                  for a in model.starts}, what)
                 self.assertFalse(any(a in const for a in model.starts), what)
                 got = json.loads(run("--json", "--follow", *options, *extra, output,
                                      cwd=self.work).stdout)
                 self.assertEqual([row["count"] for row in got["opcodes"]], model.counts, what)
                 self.assertEqual(got["sweep"]["tables"], tables, what)
-            self.assertEqual(tables != [], program == "sw.c", output)
+            if program == "sw.c":
+                self.assertNotEqual(tables, [], output)
+
+    def functions_of(self, output):
+        """What SDCC assembled under each function's mark: its bytes, and its opcode counts."""
+        code = listing(glob.glob(os.path.join(self.work, output + ".lib", "*.rst")) +
+                       [os.path.join(self.work, output[:-4] + ".rst")])
+        functions = {}
+        self.callers = {}  # LCALLs by target
+        for data, function in code.values():
+            if data[0] == 0x12:
+                self.callers[data[1] << 8 | data[2]] = self.callers.get(data[1] << 8 | data[2], 0) + 1
+            got = functions.setdefault(function, [0, {}])
+            got[0] += len(data)
+            got[1][data[0]] = got[1].get(data[0], 0) + 1
+        for function, absorbed in ABSORBED.items():
+            if absorbed in functions and function in functions:
+                size, counts = functions.pop(absorbed)
+                functions[function][0] += size
+                for op, n in counts.items():
+                    functions[function][1][op] = functions[function][1].get(op, 0) + n
+        return functions
+
+    def test_each_function_owns_what_was_assembled_under_its_mark(self):
+        for output in ("own.ihx", "sw.ihx"):
+            truth = self.functions_of(output)
+            result = run("--json", "--functions", "--entry-symbols", "--maps", output,
+                         cwd=self.work)
+            got = json.loads(result.stdout)["functions"]
+            named = [f for f in got if f.get("name", "")[1:] in truth]
+            self.assertGreater(len(named), 3, output)
+            for f in named:
+                size, counts = truth[f["name"][1:]]
+                self.assertEqual((f["bytes"], dict(f["opcodes"]), f["callers"]),
+                                 (size, counts, self.callers.get(f["address"], 0)), f["name"])
+            # Every instruction counted is in one function.
+            self.assertEqual(sum(f["bytes"] for f in got), json.loads(
+                run("--json", "--follow", "--entry-symbols", "--maps", output,
+                    cwd=self.work).stdout)["sweep"]["bytes"], output)
+            rows = list(csv.DictReader(io.StringIO(run(
+                "--csv=functions", "--entry-symbols", "--maps", output, cwd=self.work).stdout.decode())))
+            self.assertEqual([(int(r["address"], 16), r["name"], r["kind"], int(r["bytes"]),
+                               int(r["callers"])) for r in rows],
+                             [(f["address"], f.get("name", ""), f["kind"], f["bytes"], f["callers"])
+                              for f in got], output)
+            text = run("--functions", "--entry-symbols", "--maps", output, cwd=self.work).stdout
+            lines = text.decode().split("\r\n")
+            shown = [line.split() for line in lines[lines.index("functions by size:") + 1:-1]]
+            self.assertEqual(shown, [[str(f[k]) for k in ("bytes", "instructions", "calls", "callers")]
+                                     + ["%04X" % f["address"]] + ([f["name"]] if "name" in f else [])
+                                     for f in sorted(got, key=lambda f: (-f["bytes"], f["address"]))])
+
+    def test_two_builds_compared_function_by_function(self):
+        old, new = self.functions_of("own.ihx"), self.functions_of("own2.ihx")
+        result = run("--json", "--compare", "--entry-symbols", "--maps", "own.ihx", "own2.ihx",
+                     cwd=self.work)
+        got = json.loads(result.stdout)
+        changes = [(c["name"], c["old_bytes"], c["new_bytes"], c["delta"])
+                   for c in got["functions"]]
+        size = lambda functions, name: functions[name][0] if name in functions else None
+        want = [("_" + n, size(old, n), size(new, n)) for n in ("act", "added", "removed")]
+        self.assertEqual(sorted(changes), sorted((n, o, w, (w or 0) - (o or 0)) for n, o, w in want))
+        self.assertEqual([abs(c[3]) for c in changes], sorted((abs(c[3]) for c in changes),
+                                                               reverse=True))
+        rows = list(csv.reader(io.StringIO(run("--csv=compare", "--entry-symbols", "--maps",
+                                               "own.ihx", "own2.ihx", cwd=self.work).stdout.decode())))
+        self.assertEqual([(r[2], r[5], r[6], r[7]) for r in rows[1:]],
+                         [(n, str(o or ""), str(w or ""), str(d)) for n, o, w, d in changes])
+        failed = run("--compare", "--maps", "own.ihx", "nosuch.ihx", cwd=self.work)
+        self.assertEqual((failed.returncode, failed.stdout), (1, b""))
+        self.assertEqual(run("--compare", "own.ihx", cwd=self.work).returncode, 2)
+        text = run("--compare", "--entry-symbols", "--maps", "own.ihx", "own2.ihx",
+                   cwd=self.work).stdout.decode().split("\r\n")
+        self.assertEqual(text[0], "own.ihx -> own2.ihx")
+        self.assertEqual([line.split() for line in text[3:3 + len(changes)]],
+                         [[str(o or "-"), str(w or "-"), "%+d" % d if d else "0", n]
+                          for n, o, w, d in changes])
 
     def test_code_linked_high_without_its_vectors_reaches_nothing(self):
         result = run("--follow", "--written", "high.ihx", cwd=self.work)

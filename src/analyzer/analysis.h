@@ -4,8 +4,11 @@
 #define OPFREQ_ANALYZER_ANALYSIS_H_
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "analyzer/functions.h"
 #include "analyzer/region.h"
 #include "analyzer/run_state.h"
 #include "filein/hex_text.h"
@@ -21,6 +24,8 @@ struct Analysis {
   RunState run;
   // Lines that the legacy sweep writes for its report (its warnings), each with its line end.
   std::string notes;
+  // With --functions: the functions of what was swept, ascending by address.
+  std::optional<std::vector<FunctionProfile>> functions;
   // Names for code addresses; an empty table when none were given.
   std::shared_ptr<const SymbolTable> symbols = std::make_shared<const SymbolTable>();
 };

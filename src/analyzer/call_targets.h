@@ -58,6 +58,8 @@ class CallTable {
     count(target);
   }
   uint16_t countOf(uint16_t address) const { return counts_[address]; }
+  // Every address called, in the order first called.
+  std::span<const uint16_t> called() const { return {called_, static_cast<size_t>(calledCount_)}; }
   int32_t distinctCount() const { return calledCount_; }
   // Every address called at least kHotMinimum times, with its count, in ascending address order.
   std::vector<CallSite> hotSites() const;

@@ -31,10 +31,20 @@ class Parser {
 
   bool setView(ViewMaker view) {
     if (viewSet_ && request_.view != view)
-      return wrong("give one view: --json, --csv or --csv=calls");
+      return wrong("give one view: --json, or one table of --csv");
     request_.view = view;
     viewSet_ = true;
     return true;
+  }
+
+  // --functions, and what asks for them: the functions of the code that --follow reaches.
+  bool askForFunctions() {
+    request_.sweep.functions = request_.sweep.follow = true;
+    return true;
+  }
+  bool askToCompare() {
+    compare_ = true;
+    return askForFunctions();
   }
 
   // An address in hex, or any other word as a name for the symbols to give the address of.
@@ -90,17 +100,35 @@ class Parser {
       if (sweep.vectors)
         return wrong("--vectors moves the vectors of --follow, which is not given");
     }
-    if (!request_.symbols) {
+    if (request_.symbols && request_.maps) return wrong("give --symbols or --maps, not both");
+    if (!request_.symbols && !request_.maps) {
       for (const EntryPoint& entry : sweep.entries) {
         if (!entry.name.empty())
-          return wrong("--entry " + entry.name + ": a name needs --symbols, which is not given");
+          return wrong("--entry " + entry.name + ": a name needs --symbols or --maps");
       }
       if (sweep.entrySymbols)
-        return wrong("--entry-symbols takes the code symbols of --symbols, which is not given");
+        return wrong("--entry-symbols takes the code symbols of --symbols or --maps");
     }
     if (request_.files.empty()) return wrong("no image named");
+    if (compare_) return finishComparison();
     // A sweep option with no view asked for: the text view that says what was swept.
     if (!viewSet_ && request_.sweep.any()) request_.view = makeSweepReport;
+    line_.kind = CommandLine::Kind::Request;
+    return true;
+  }
+
+  // --compare: two images, and a view of the comparison.
+  bool finishComparison() {
+    if (request_.files.size() != 2) {
+      return wrong("--compare takes two images, OLD and NEW, not " +
+                   std::to_string(request_.files.size()));
+    }
+    if (!viewSet_) request_.view = makeCompareText;
+    if (request_.view == makeJsonView) request_.view = makeCompareJson;
+    if (request_.view != makeCompareText && request_.view != makeCompareJson &&
+        request_.view != makeCompareCsv) {
+      return wrong("--compare writes text, --json or --csv=compare");
+    }
     line_.kind = CommandLine::Kind::Request;
     return true;
   }
@@ -117,6 +145,7 @@ class Parser {
   bool help_ = false;
   bool version_ = false;
   bool viewSet_ = false;
+  bool compare_ = false;
 };
 
 struct OptionRow {
@@ -147,11 +176,18 @@ constexpr std::array kOptions = {
               "  --csv, --csv=opcodes  CSV, 256 rows a file: file,opcode,mnemonic,length,count,"
               "bytes\n"
               "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,"
-              "name",
+              "name\n"
+              "  --csv=functions   CSV, a row a function: file,address,name,kind,bytes,"
+              "instructions,calls,callees,callers\n"
+              "  --csv=compare     CSV of --compare: old_file,new_file,name,old_address,"
+              "new_address,old_bytes,new_bytes,delta",
               [](Parser& p, const std::string& value) {
                 if (value.empty() || value == "opcodes") return p.setView(makeCsvOpcodes);
                 if (value == "calls") return p.setView(makeCsvCalls);
-                return p.wrong("--csv=" + value + ": the table is opcodes or calls");
+                if (value == "functions") return p.setView(makeCsvFunctions) && p.askForFunctions();
+                if (value == "compare") return p.setView(makeCompareCsv) && p.askToCompare();
+                return p.wrong("--csv=" + value +
+                               ": the table is opcodes, calls, functions or compare");
               }},
     OptionRow{"symbols", 0, required_argument,
               "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
@@ -159,6 +195,9 @@ constexpr std::array kOptions = {
                 p.request().symbols = value;
                 return true;
               }},
+    OptionRow{"maps", 0, no_argument,
+              "  --maps            names from NAME.map beside each input NAME.ext (SDCC's map)",
+              [](Parser& p, const std::string&) { return p.request().maps = true; }},
     OptionRow{"output", 'o', required_argument,
               "  -o, --output FILE write to FILE, whole or not at all, instead of standard "
               "output (-)",
@@ -184,6 +223,13 @@ constexpr std::array kOptions = {
                 return p.takeAddress("--vectors", value,
                                      [&](uint16_t a) { p.request().sweep.vectors = a; });
               }},
+    OptionRow{"functions", 0, no_argument,
+              "  --functions       a profile of each function of the code that --follow reaches",
+              [](Parser& p, const std::string&) { return p.askForFunctions(); }},
+    OptionRow{"compare", 0, no_argument,
+              "  --compare         two builds, OLD NEW: the bytes, functions and opcodes that "
+              "changed",
+              [](Parser& p, const std::string&) { return p.askToCompare(); }},
     OptionRow{"written", 0, no_argument,
               "  --written         count only the bytes that a HEX or S-record file wrote",
               [](Parser& p, const std::string&) { return p.request().sweep.written = true; }},

@@ -22,6 +22,7 @@ struct Request {
   ViewMaker view = makeLegacyReport;
   SweepOptions sweep;
   std::optional<std::string> symbols;  // the file that names addresses
+  bool maps = false;                   // each input's names from the map beside it
   std::optional<std::string> output;   // the file to write instead of standard output
   std::vector<std::string> files;      // "-" is standard input
 };

@@ -1,7 +1,7 @@
 // The CSV views, for spreadsheets: RFC 4180 quoting, LF line ends, one header line for the
 // whole run, before the first rows, so that a run whose inputs all fail writes nothing. The
 // opcode view has 256 rows a file in opcode order; the call view a row for each called address,
-// most called first.
+// most called first; the function view a row for each function, by address.
 #include "analyzer/opcode_table.h"
 #include "analyzer/view.h"
 #include "analyzer/view_text.h"
@@ -65,7 +65,28 @@ class CsvCalls : public CsvView {
   }
 };
 
+class CsvFunctions : public CsvView {
+ public:
+  explicit CsvFunctions(const ViewSetup& setup)
+      : CsvView(setup, "file,address,name,kind,bytes,instructions,calls,callees,callers\n") {}
+
+ private:
+  void writeRows(ViewText& text, std::string_view file, const Analysis& analysis) override {
+    if (!analysis.functions) return;
+    for (const FunctionProfile& f : *analysis.functions) {
+      text.raw(file).hex(f.address, 4).put(",").escaped(f.name, appendCsvField).put(",");
+      text.raw(kindName(f.kind)).put(",").number(f.bytes).put(",").number(f.instructions);
+      text.put(",").number(f.calls).put(",").number(f.callees).put(",").number(f.callers);
+      text.put("\n");
+    }
+  }
+};
+
 }  // namespace
+
+std::unique_ptr<View> makeCsvFunctions(const ViewSetup& setup) {
+  return std::make_unique<CsvFunctions>(setup);
+}
 
 std::unique_ptr<View> makeCsvOpcodes(const ViewSetup& setup) {
   return std::make_unique<CsvOpcodes>(setup);

@@ -16,6 +16,7 @@
 #define OPFREQ_ANALYZER_FOLLOW_SWEEP_H_
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analyzer/region.h"
@@ -28,11 +29,17 @@ struct FollowEntries {
   std::vector<uint16_t> late;     // traced after the vectors
 };
 
+// Where the follow sweep went, for what is worked out from it afterwards (functions.h).
+struct FollowTrace {
+  std::unique_ptr<bool[]> starts;  // a region index each: an instruction counted starts there
+  std::vector<uint16_t> vectors;   // the vectors taken
+};
+
 // Shows `visitor` (see code_scanner.h) each instruction reached in the region of `info`, whose
 // bytes, entries and tables it sets. Instantiated for the visitors that the sweeps use.
 template <typename Visitor>
-void followCode(const SweepInput& input, const FollowEntries& entries, Visitor& visitor,
-                SweepInfo& info);
+FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Visitor& visitor,
+                       SweepInfo& info);
 
 }  // namespace opfreq
 

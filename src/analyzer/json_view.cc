@@ -59,6 +59,27 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
   text.put("}");
 }
 
+void writeFunctions(ViewText& text, const std::vector<FunctionProfile>& functions) {
+  text.put(", \"functions\": [");
+  for (size_t i = 0; i < functions.size(); ++i) {
+    const FunctionProfile& f = functions[i];
+    if (i > 0) text.put(", ");
+    text.put("{\"address\": ").number(f.address);
+    if (!f.name.empty()) text.put(", \"name\": ").escaped(f.name, appendJsonString);
+    text.put(", \"kind\": \"").raw(kindName(f.kind)).put("\", \"bytes\": ").number(f.bytes);
+    text.put(", \"instructions\": ").number(f.instructions).put(", \"calls\": ").number(f.calls);
+    text.put(", \"callees\": ").number(f.callees).put(", \"callers\": ").number(f.callers);
+    text.put(", \"opcodes\": [");
+    for (size_t k = 0; k < f.opcodes.size(); ++k) {
+      if (k > 0) text.put(", ");
+      text.put("[").number(f.opcodes[k].first).put(", ");
+      text.number(f.opcodes[k].second).put("]");
+    }
+    text.put("]}");
+  }
+  text.put("]");
+}
+
 class JsonView : public View {
  public:
   explicit JsonView(const ViewSetup& setup) : out_(setup.out) {}
@@ -93,7 +114,9 @@ class JsonView : public View {
       text.put("}");
     }
     text.put("], \"acall_count\": ").number(run.acallCount);
-    text.put(", \"subroutines\": ").number(countSubroutines(run.calls)).put("}\n");
+    text.put(", \"subroutines\": ").number(countSubroutines(run.calls));
+    if (analysis.functions) writeFunctions(text, *analysis.functions);
+    text.put("}\n");
   }
 
   void failed(std::string_view name, const Problem& problem) override {

@@ -8,13 +8,10 @@
 #include "textout/text_escape.h"
 
 namespace opfreq {
-namespace {
-
-std::string mnemonicColumn(std::string_view mnemonic) {
-  return (std::string(mnemonic) + std::string(24, ' ')).substr(0, 24);
+std::string opcodeColumns(size_t op) {
+  return hexDigits(op, 2) + "  " +
+         (std::string(OpcodeTable[op].mnemonic) + std::string(24, ' ')).substr(0, 24);
 }
-
-}  // namespace
 
 void writeReport(const RunState& run, const OpcodeRanking& ranking, OutputStream& out,
                  MaskPrinter& masks) {
@@ -40,9 +37,7 @@ void writeOpcodeLines(const RunState& run, const OpcodeRanking& ranking, int32_t
     const int32_t count = ranking.opcodeCount[rank];
     const int32_t length = OpcodeTable[op].cmdlen;
     const int32_t size = count * length;
-    out.writeText(hexDigits(op, 2));
-    out.writeText("  ");
-    out.writeText(mnemonicColumn(OpcodeTable[op].mnemonic));
+    out.writeText(opcodeColumns(op));
     masks.beginMask("# ##### ##### ##.##%");
     masks.putNumber(static_cast<double>(length));
     masks.putNumber(static_cast<double>(count));

@@ -5,6 +5,7 @@
 #ifndef OPFREQ_ANALYZER_REPORT_H_
 #define OPFREQ_ANALYZER_REPORT_H_
 
+#include <string>
 #include <string_view>
 
 #include "analyzer/opcode_ranking.h"
@@ -22,6 +23,9 @@ void writeReport(const RunState& run, const OpcodeRanking& ranking, OutputStream
 // bytes; with 0 bytes, every share is 0.
 void writeOpcodeLines(const RunState& run, const OpcodeRanking& ranking, int32_t denominator,
                       OutputStream& out, MaskPrinter& masks);
+
+// "75  MOV direct,#data        ": an opcode row's opcode and its mnemonic, padded to 24.
+std::string opcodeColumns(size_t op);
 
 // "    3 times to address 0040", then a blank and `name` when there is one.
 void writeCallLine(uint16_t count, uint16_t address, std::string_view name, OutputStream& out,

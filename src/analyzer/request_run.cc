@@ -1,7 +1,10 @@
 #include "analyzer/request_run.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <variant>
 
 #include "analyzer/input_loader.h"
 #include "analyzer/run_output.h"
@@ -11,6 +14,20 @@
 
 namespace opfreq {
 namespace {
+
+// The map that SDCC writes beside an input: NAME.map for NAME.ext.
+std::string mapBeside(const std::string& input) {
+  const size_t name = input.find_last_of("/\\") + 1;  // 0 when there is no folder
+  const size_t dot = input.rfind('.');
+  return (dot != std::string::npos && dot > name ? input.substr(0, dot) : input) + ".map";
+}
+
+// The symbols of `path`, or why they cannot be had.
+std::variant<std::shared_ptr<const SymbolTable>, Problem> symbolsOf(const std::string& path) {
+  SymbolFile file = readSymbolFile(path);
+  if (!file.problem.empty()) return Problem::ofText(path, file.problem);
+  return std::make_shared<const SymbolTable>(std::move(file.symbols));
+}
 
 class RequestRun {
  public:
@@ -48,12 +65,31 @@ class RequestRun {
  private:
   // Reads and sweeps `name`; none, with its problem added to `outcome`, when it cannot be.
   std::optional<Analysis> analyse(const std::string& name, RunOutcome& outcome) {
+    std::shared_ptr<const SymbolTable> symbols = symbols_;
+    SweepOptions sweep = sweep_;
+    if (request_.maps) {
+      if (name == "-") {
+        outcome.add(Problem::ofText(name, "standard input has no map beside it", kUsageWrong));
+        return std::nullopt;
+      }
+      auto map = symbolsOf(mapBeside(name));
+      if (Problem* problem = std::get_if<Problem>(&map)) {
+        outcome.add(std::move(*problem));
+        return std::nullopt;
+      }
+      symbols = std::get<0>(map);
+      if (std::string problem = resolveEntries(sweep, *symbols, mapBeside(name));
+          !problem.empty()) {
+        outcome.add(Problem::ofText(name, std::move(problem), kUsageWrong));
+        return std::nullopt;
+      }
+    }
     std::optional<OffsetSet> written;
     const std::span<uint8_t> window(window_.get(), windowSize_);
-    if (sweep_.written) written.emplace(window.size());
+    if (sweep.written) written.emplace(window.size());
     LoadedInput input = loadInput(name, window, written ? &*written : nullptr);
     if (!input.problem) {
-      if (std::string problem = regionProblem(sweep_, input.size); !problem.empty())
+      if (std::string problem = regionProblem(sweep, input.size); !problem.empty())
         input.problem = Problem::ofText(name, std::move(problem), kUsageWrong);
     }
     if (input.problem) {
@@ -64,11 +100,11 @@ class RequestRun {
     analysis->name = name;
     analysis->format = input.format;
     analysis->imageSize = input.size;
-    analysis->symbols = symbols_;
+    analysis->symbols = std::move(symbols);
     const SweepInput swept{window, input.size, written ? &*written : nullptr};
-    sweepImage(swept, sweep_, *analysis);
+    sweepImage(swept, sweep, *analysis);
     // A sweep that found nothing is no answer, though nothing failed on the way.
-    if (std::string problem = sweepProblem(swept, sweep_, *analysis); !problem.empty()) {
+    if (std::string problem = sweepProblem(swept, sweep, *analysis); !problem.empty()) {
       outcome.add(Problem::ofText(name, std::move(problem)));
       return std::nullopt;
     }
@@ -76,7 +112,8 @@ class RequestRun {
   }
 
   const Request& request_;
-  const SweepOptions& sweep_;  // the request's, with the names of its entries resolved
+  const SweepOptions& sweep_;  // the request's, with the names of its entries resolved unless
+                               // each input has its own map
   std::shared_ptr<const SymbolTable> symbols_;
   std::unique_ptr<uint8_t[]> window_;
   size_t windowSize_ = 0;
@@ -87,21 +124,24 @@ class RequestRun {
 RunOutcome runRequest(const Request& request, const RunContext& context) {
   RunOutput output(context.out);
   if (request.output) {
-    if (std::optional<Problem> problem =
-            output.open(*request.output, request.files, request.symbols))
+    // Files the run reads besides its inputs, which -o must not replace.
+    std::vector<std::string> read;
+    if (request.symbols) read.push_back(*request.symbols);
+    if (request.maps)
+      std::transform(request.files.begin(), request.files.end(), std::back_inserter(read),
+                     mapBeside);
+    if (std::optional<Problem> problem = output.open(*request.output, request.files, read))
       return {problem->status, {std::move(*problem)}};
   }
-  auto symbols = std::make_shared<SymbolTable>();
-  if (request.symbols) {
-    SymbolFile file = readSymbolFile(*request.symbols);
-    if (!file.problem.empty())
-      return {kInputFailed, {Problem::ofText(*request.symbols, file.problem)}};
-    *symbols = std::move(file.symbols);
-  }
+  std::shared_ptr<const SymbolTable> symbols = std::make_shared<const SymbolTable>();
   SweepOptions sweep = request.sweep;
-  if (std::string problem = resolveEntries(sweep, *symbols, request.symbols.value_or(""));
-      !problem.empty()) {
-    return {kUsageWrong, {Problem::ofText("", std::move(problem), kUsageWrong)}};
+  if (request.symbols) {
+    auto file = symbolsOf(*request.symbols);
+    if (Problem* problem = std::get_if<Problem>(&file))
+      return {kInputFailed, {std::move(*problem)}};
+    symbols = std::get<0>(file);
+    if (std::string problem = resolveEntries(sweep, *symbols, *request.symbols); !problem.empty())
+      return {kUsageWrong, {Problem::ofText("", std::move(problem), kUsageWrong)}};
   }
   RunOutcome outcome;
   const std::unique_ptr<View> view = request.view({output.stream(), context.reportName});

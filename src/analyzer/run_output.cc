@@ -7,18 +7,19 @@
 namespace opfreq {
 namespace {
 
-// Why `output` must not be written: it is one of the inputs, or the symbols file, which the run
+// Why `output` must not be written: it is one of the inputs, or a symbols file, which the run
 // would replace with its output. Empty when it may be.
 std::string conflictOf(const std::string& output, const std::vector<std::string>& inputs,
-                       const std::optional<std::string>& symbols) {
+                       const std::vector<std::string>& read) {
   const std::optional<FileIdentity> target = identifyFile(output);
   if (!target) return "";
   for (const std::string& name : inputs) {
     if (identifyFile(name) == target || (name == "-" && identifyStandardStream(0) == target))
       return "the output would replace the input " + name;
   }
-  if (symbols && identifyFile(*symbols) == target)
-    return "the output would replace the symbols file " + *symbols;
+  for (const std::string& name : read) {
+    if (identifyFile(name) == target) return "the output would replace the symbols file " + name;
+  }
   return "";
 }
 
@@ -26,12 +27,12 @@ std::string conflictOf(const std::string& output, const std::vector<std::string>
 
 std::optional<Problem> RunOutput::open(const std::string& name,
                                        const std::vector<std::string>& inputs,
-                                       const std::optional<std::string>& symbols) {
+                                       const std::vector<std::string>& read) {
   // "-o -" is standard output, as "-" is standard input; so is a name of the very file that
   // standard output is already (-o /dev/stdout), which must not be truncated by a new open.
   const std::optional<FileIdentity> standardOutput = identifyStandardStream(1);
   if (name == "-" || (standardOutput && identifyFile(name) == standardOutput)) return {};
-  if (std::string conflict = conflictOf(name, inputs, symbols); !conflict.empty()) {
+  if (std::string conflict = conflictOf(name, inputs, read); !conflict.empty()) {
     return Problem::ofText("-o " + name, std::move(conflict), kUsageWrong);
   }
   OutputFile::OpenFailure failure;

@@ -20,10 +20,10 @@ class RunOutput {
  public:
   explicit RunOutput(OutputStream& standardOutput) : stream_(&standardOutput) {}
 
-  // Makes the file `name` ("-" is standard output) the output of a run of `inputs`, with names
-  // from `symbols`.
+  // Makes the file `name` ("-" is standard output) the output of a run of `inputs` that also
+  // reads the files `read` (names for addresses).
   std::optional<Problem> open(const std::string& name, const std::vector<std::string>& inputs,
-                              const std::optional<std::string>& symbols);
+                              const std::vector<std::string>& read);
 
   OutputStream& stream() { return *stream_; }
 

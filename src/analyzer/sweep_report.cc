@@ -1,7 +1,11 @@
 // The text view of a sweep other than the legacy one: the legacy report's layout, line for
 // line with CR LF, except that line 2 says what was swept (in place of the warnings), the size
 // and every share are of the bytes swept, and the call lines are the eight most called
-// addresses, most first, each with its name when there is one.
+// addresses, most first, each with its name when there is one. With --functions, a blank line and
+// the functions follow, most bytes first: bytes, instructions, calls and callers, then the
+// address and the name.
+#include <algorithm>
+
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/report.h"
 #include "analyzer/view.h"
@@ -11,6 +15,7 @@ namespace opfreq {
 namespace {
 
 constexpr size_t kCallLines = 8;
+constexpr size_t kFunctionColumn = 6;
 
 std::string sweptLine(const SweepInfo& sweep) {
   std::string line = "Swept: ";
@@ -30,6 +35,22 @@ std::string sweptLine(const SweepInfo& sweep) {
 
 class SweepReport : public View {
  public:
+  void writeFunctions(std::vector<FunctionProfile> functions) {
+    std::stable_sort(functions.begin(), functions.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    OutputStream& out = setup_.out;
+    out.writeLineEnd();
+    out.writeText("functions by size:", true);
+    for (const FunctionProfile& f : functions) {
+      std::string line;
+      for (const int64_t number : {f.bytes, f.instructions, int64_t{f.calls}, int64_t{f.callers}})
+        line += rightAligned(std::to_string(number), kFunctionColumn);
+      line += ' ' + hexDigits(f.address, 4);
+      if (!f.name.empty()) line += ' ' + printable(f.name);
+      out.writeText(line, true);
+    }
+  }
+
   explicit SweepReport(const ViewSetup& setup) : setup_(setup) {}
 
   void result(const Analysis& analysis) override {
@@ -47,6 +68,7 @@ class SweepReport : public View {
       writeCallLine(static_cast<uint16_t>(call.count()), call.address,
                     printable(analysis.symbols->nameOf(call.address)), out, masks);
     }
+    if (analysis.functions) writeFunctions(*analysis.functions);
   }
 
  private:

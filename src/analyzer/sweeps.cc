@@ -95,7 +95,12 @@ void sweepImage(const SweepInput& input, const SweepOptions& options, Analysis& 
       info.mode = SweepMode::Follow;
       FollowEntries entries{options.vectors.value_or(0), {}, options.symbolEntries};
       for (const EntryPoint& entry : options.entries) entries.entries.push_back(entry.address);
-      followCode(input, entries, counter, info);
+      const FollowTrace trace = followCode(input, entries, counter, info);
+      if (options.functions) {
+        analysis.functions = profileFunctions(input, info.region, trace,
+                                              {entries.reset, trace.vectors, entries.entries},
+                                              *analysis.symbols, analysis.run.calls);
+      }
     } else {
       info.mode = options.written ? SweepMode::Written : SweepMode::Range;
       sweepLinear(input, counter, info);

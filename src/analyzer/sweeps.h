@@ -35,6 +35,7 @@ struct SweepOptions {
   std::vector<EntryPoint> entries;
   std::optional<uint16_t> vectors;      // the reset address, and the vector table after it
   bool entrySymbols = false;            // every code symbol is an entry point too
+  bool functions = false;               // profile the functions of what the follow sweep reaches
   std::vector<uint16_t> symbolEntries;  // those code symbols, ascending
   bool any() const { return follow || written || rangeFrom || at; }
 };

@@ -43,6 +43,10 @@ std::unique_ptr<View> makeSweepReport(const ViewSetup& setup);   // sweep_report
 std::unique_ptr<View> makeJsonView(const ViewSetup& setup);      // json_view.cc
 std::unique_ptr<View> makeCsvOpcodes(const ViewSetup& setup);    // csv_view.cc
 std::unique_ptr<View> makeCsvCalls(const ViewSetup& setup);      // csv_view.cc
+std::unique_ptr<View> makeCsvFunctions(const ViewSetup& setup);  // csv_view.cc
+std::unique_ptr<View> makeCompareText(const ViewSetup& setup);   // compare_view.cc
+std::unique_ptr<View> makeCompareJson(const ViewSetup& setup);   // compare_view.cc
+std::unique_ptr<View> makeCompareCsv(const ViewSetup& setup);    // compare_view.cc
 
 }  // namespace opfreq
 

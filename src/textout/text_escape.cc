@@ -47,6 +47,10 @@ std::string hexDigits(uint64_t value, int digits) {
   return text;
 }
 
+std::string rightAligned(std::string_view text, size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
+}
+
 std::string printable(std::string_view text) {
   std::string shown(text);
   for (char& c : shown) {

@@ -14,6 +14,9 @@ namespace opfreq {
 // `value` in upper-case hex digits, with zeros in front up to `digits`.
 std::string hexDigits(uint64_t value, int digits);
 
+// `text` with blanks in front up to `width` characters: right-aligned in a column.
+std::string rightAligned(std::string_view text, size_t width);
+
 // `text` with every control byte (below 20h, and 7Fh) shown as '?': a name from a file or the
 // command line cannot then end a line or send an escape sequence to a terminal.
 std::string printable(std::string_view text);

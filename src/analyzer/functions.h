@@ -1,0 +1,59 @@
+// Where the code goes, function by function: the code that the follow sweep counted, cut into
+// functions by tracing it again from each function's start.
+//
+// A function starts at the reset address, at each vector taken, at each --entry, at each call
+// target, and at each code symbol of the symbols, where the sweep counted an instruction. From
+// each start in ascending address order, the trace goes as the follow sweep went, but not on to
+// a call's target (it goes on after the call), and stops at any other function's start (a jump
+// there is a tail call) and at what an earlier start already owns; a jump table's entries go
+// with the JMP @A+DPTR that reads them. So every instruction counted belongs to one function.
+// A static function that only a jump reaches, having no start of its own, belongs to the
+// function that jumps to it.
+#ifndef OPFREQ_ANALYZER_FUNCTIONS_H_
+#define OPFREQ_ANALYZER_FUNCTIONS_H_
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analyzer/call_targets.h"
+#include "analyzer/follow_sweep.h"
+#include "filein/symbol_file.h"
+
+namespace opfreq {
+
+// Why a function starts where it does: the first that applies, in this order.
+enum class FunctionKind : uint8_t { Reset, Vector, Entry, Symbol, Call };
+
+struct FunctionProfile {
+  uint16_t address = 0;
+  std::string name;  // the code symbol at its address; empty when there is none
+  FunctionKind kind = FunctionKind::Call;
+  int64_t bytes = 0;  // the lengths of its instructions, added up
+  int64_t instructions = 0;
+  int32_t calls = 0;    // call instructions in it
+  int32_t callees = 0;  // distinct addresses they call
+  int32_t callers = 0;  // call instructions counted anywhere that call its address
+  std::vector<std::pair<uint8_t, int32_t>> opcodes;  // each opcode in it, with its count
+};
+
+// What starts a function, besides a call target.
+struct FunctionStarts {
+  uint16_t reset = 0;
+  std::vector<uint16_t> vectors;  // taken
+  std::vector<uint16_t> entries;
+};
+
+// The functions of what the follow sweep `trace` counted in `region`, whose calls are `calls`,
+// ascending by address.
+std::vector<FunctionProfile> profileFunctions(const SweepInput& input, const Region& region,
+                                              const FollowTrace& trace,
+                                              const FunctionStarts& starts,
+                                              const SymbolTable& symbols, const CallTable& calls);
+
+std::string_view kindName(FunctionKind kind);
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_FUNCTIONS_H_

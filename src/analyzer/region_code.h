@@ -1,0 +1,79 @@
+// The bytes of a region read as code, for the tracers that follow control through it (the
+// follow sweep, the function profiles): which offsets can be read, each opcode's length and
+// flow side by side, and the jump table that a JMP @A+DPTR reads.
+#ifndef OPFREQ_ANALYZER_REGION_CODE_H_
+#define OPFREQ_ANALYZER_REGION_CODE_H_
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "analyzer/opcode_table.h"
+#include "analyzer/region.h"
+
+namespace opfreq {
+
+// The length and flow of each opcode, from OpcodeTable, side by side in two bytes: the tracers
+// read both for every instruction.
+struct Step {
+  uint8_t length;
+  Flow flow;
+};
+inline constexpr std::array<Step, 256> kSteps = [] {
+  std::array<Step, 256> steps{};
+  for (size_t op = 0; op < 256; ++op) {
+    steps[op] = {static_cast<uint8_t>(OpcodeTable[op].cmdlen), OpcodeTable[op].flow};
+  }
+  return steps;
+}();
+
+// A jump table: its base, and the addresses of its entries in order.
+struct JumpTable {
+  uint16_t base = 0;
+  std::vector<uint16_t> entries;
+};
+
+class RegionCode {
+ public:
+  RegionCode(const SweepInput& input, const Region& region)
+      : bytes_(input.bytes.data() + region.from),
+        written_(input.written),
+        from_(static_cast<size_t>(region.from)),
+        size_(region.size()),
+        at_(region.at) {}
+
+  size_t size() const { return size_; }
+  // The index in the region of the offset that holds `address`; size() or more when the region
+  // does not hold it.
+  size_t indexOf(uint16_t address) const { return static_cast<uint16_t>(address - at_); }
+  size_t offsetOf(size_t index) const { return from_ + index; }
+  const uint8_t* code(size_t index) const { return bytes_ + index; }
+
+  // Whether the `length` bytes from `index` on lie in the region and can be read.
+  bool readable(size_t index, size_t length) const {
+    if (index + length > size_) return false;
+    if (written_ == nullptr) return true;
+    for (size_t i = 0; i < length; ++i) {
+      if (!written_->contains(from_ + index + i)) return false;
+    }
+    return true;
+  }
+
+  // The table that JMP @A+DPTR at index `jump` reads: the operand T of the nearest MOV DPTR,#T
+  // at most 16 bytes before it from which instructions that only go on to the next lead exactly
+  // to it; its entries the LJMP, AJMP and SJMP instructions from T on that fit, up to the first
+  // that is none of them, and never from T + 256 on. None when there is no such MOV or no entry.
+  std::optional<JumpTable> tableAt(size_t jump) const;
+
+ private:
+  const uint8_t* bytes_;  // the region's first byte
+  const OffsetSet* written_;
+  size_t from_;
+  size_t size_;
+  uint16_t at_;
+};
+
+}  // namespace opfreq
+
+#endif  // OPFREQ_ANALYZER_REGION_CODE_H_

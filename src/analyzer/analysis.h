@@ -25,7 +25,7 @@ struct Analysis {
   // Lines that the legacy sweep writes for its report (its warnings), each with its line end.
   std::string notes;
   // With --functions: the functions of what was swept, ascending by address.
-  std::optional<std::vector<FunctionProfile>> functions;
+  std::optional<FunctionProfiles> functions;
   // Names for code addresses; an empty table when none were given.
   std::shared_ptr<const SymbolTable> symbols = std::make_shared<const SymbolTable>();
 };

@@ -82,7 +82,7 @@ class CompareView : public View {
 
   void result(const Analysis& analysis) override {
     Build build{analysis.name, analysis.sweep.bytes, analysis.run.opcodeCount, {}};
-    if (analysis.functions) build.functions = *analysis.functions;
+    if (analysis.functions) build.functions = analysis.functions->functions;
     builds_.push_back(std::move(build));
   }
   void failed(std::string_view, const Problem&) override { failed_ = true; }

@@ -73,7 +73,7 @@ class CsvFunctions : public CsvView {
  private:
   void writeRows(ViewText& text, std::string_view file, const Analysis& analysis) override {
     if (!analysis.functions) return;
-    for (const FunctionProfile& f : *analysis.functions) {
+    for (const FunctionProfile& f : analysis.functions->functions) {
       text.raw(file).hex(f.address, 4).put(",").escaped(f.name, appendCsvField).put(",");
       text.raw(kindName(f.kind)).put(",").number(f.bytes).put(",").number(f.instructions);
       text.put(",").number(f.calls).put(",").number(f.callees).put(",").number(f.callers);

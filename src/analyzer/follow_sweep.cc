@@ -16,9 +16,7 @@ template <typename Visitor>
 class Follower {
  public:
   Follower(const SweepInput& input, Visitor& visitor, const Region& region)
-      : region_(input, region),
-        visitor_(visitor),
-        starts_(std::make_unique<bool[]>(region.size())) {
+      : region_(input, region), visitor_(visitor), marks_(clearMarks(region.size())) {
     pending_.reserve(region.size());
   }
 
@@ -52,7 +50,7 @@ class Follower {
   int64_t bytesSwept() const { return bytesSwept_; }
   // The base of each jump table read, in the order met.
   const std::vector<uint16_t>& tables() const { return tables_; }
-  std::unique_ptr<bool[]> takeStarts() { return std::move(starts_); }
+  RegionMarks takeMarks() { return std::move(marks_); }
 
  private:
   void push(uint16_t address) { pending_.push_back(address); }
@@ -60,7 +58,8 @@ class Follower {
   bool covered(size_t index) const {
     for (size_t back = 0; back < 3 && back <= index; ++back) {
       const size_t start = index - back;
-      if (starts_[start] && kSteps[*region_.code(start)].length > back) return true;
+      if ((marks_[start] & kCounted) != 0 && kSteps[*region_.code(start)].length > back)
+        return true;
     }
     return false;
   }
@@ -79,11 +78,11 @@ class Follower {
   void follow(uint16_t address) {
     for (;;) {
       const size_t index = region_.indexOf(address);
-      if (index >= region_.size() || starts_[index]) return;
+      if (index >= region_.size() || marks_[index] != 0) return;
       const uint8_t* code = region_.code(index);
       const auto [length, flow] = kSteps[*code];
       if (!region_.readable(index, length)) return;
-      starts_[index] = true;
+      marks_[index] = kCounted;
       bytesSwept_ += length;
       const auto next = static_cast<uint16_t>(address + length);
       const Instruction instruction{region_.offsetOf(index), address, *code, length, std::nullopt};
@@ -124,9 +123,7 @@ class Follower {
 
   RegionCode region_;
   Visitor& visitor_;
-  // Where a counted instruction starts, an entry a region index: a byte each is quicker to test
-  // and set than a bit, on the path that every instruction takes.
-  std::unique_ptr<bool[]> starts_;
+  RegionMarks marks_;
   std::vector<uint16_t> pending_;  // addresses still to visit
   int64_t bytesSwept_ = 0;
   std::vector<uint16_t> tables_;
@@ -159,7 +156,7 @@ FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Vi
   info.tables = follower.tables();
   sortOnce(info.entries);
   sortOnce(info.tables);
-  trace.starts = follower.takeStarts();
+  trace.marks = follower.takeMarks();
   return trace;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "analyzer/region.h"
+#include "analyzer/region_code.h"
 
 namespace opfreq {
 
@@ -31,8 +32,8 @@ struct FollowEntries {
 
 // Where the follow sweep went, for what is worked out from it afterwards (functions.h).
 struct FollowTrace {
-  std::unique_ptr<bool[]> starts;  // a region index each: an instruction counted starts there
-  std::vector<uint16_t> vectors;   // the vectors taken
+  RegionMarks marks;              // kCounted where an instruction counted starts
+  std::vector<uint16_t> vectors;  // the vectors taken
 };
 
 // Shows `visitor` (see code_scanner.h) each instruction reached in the region of `info`, whose

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 
 #include "analyzer/region_code.h"
@@ -12,61 +13,94 @@ namespace {
 // Traces one function after another, each from its start, through what the sweep counted.
 class FunctionTracer {
  public:
-  FunctionTracer(const SweepInput& input, const Region& region, const bool* counted)
-      : region_(input, region),
-        counted_(counted),
-        isStart_(std::make_unique<bool[]>(region.size())),
-        owned_(std::make_unique<bool[]>(region.size())) {}
+  // Marks its own in `marks`, the follow sweep's.
+  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks)
+      : region_(input, region), marks_(marks) {}
 
   // Marks `address` as a function's start if the sweep counted an instruction there; says
   // whether it did.
   bool addStart(uint16_t address) {
     const size_t index = region_.indexOf(address);
-    if (index >= region_.size() || !counted_[index]) return false;
-    isStart_[index] = true;
+    if (index >= region_.size() || (marks_[index] & kCounted) == 0) return false;
+    marks_[index] = marks_[index] | kFunctionStart;
     return true;
   }
 
-  // The instructions that the function at `start` owns, added up into `profile`.
-  void trace(uint16_t start, FunctionProfile& profile) {
+  // The instructions that the function at `start` owns, added up into `profile`, its opcodes
+  // onto `opcodes`.
+  void trace(uint16_t start, FunctionProfile& profile, std::vector<OpcodeCount>& opcodes) {
     start_ = start;
     pending_.assign(1, start);
     while (!pending_.empty()) {
       const uint16_t address = pending_.back();
       pending_.pop_back();
-      follow(address, profile);
+      follow(address);
     }
-    std::sort(touched_.begin(), touched_.end());
-    for (const uint8_t op : touched_) {
-      profile.opcodes.emplace_back(op, counts_[op]);
-      counts_[op] = 0;
+    // The sums come from the counts by opcode, which keeps the loop above to counting.
+    const size_t first = opcodes.size();
+    opcodes.resize(first + distinct_);
+    OpcodeCount* out = opcodes.data() + first;
+    int64_t bytes = 0;
+    int64_t instructions = 0;
+    int32_t calls = 0;
+    for (size_t w = 0; w < touched_.size(); ++w) {
+      for (uint64_t word = touched_[w]; word != 0; word &= word - 1) {
+        const size_t op = w * 64 + static_cast<size_t>(std::countr_zero(word));
+        const int32_t count = counts_[op];
+        *out++ = {static_cast<uint8_t>(op), count};
+        instructions += count;
+        bytes += int64_t{count} * kSteps[op].length;
+        if (kSteps[op].flow == Flow::Call) calls += count;
+        counts_[op] = 0;
+      }
+      touched_[w] = 0;
     }
-    touched_.clear();
-    std::sort(callees_.begin(), callees_.end());
-    profile.callees =
-        static_cast<int32_t>(std::unique(callees_.begin(), callees_.end()) - callees_.begin());
+    profile.firstOpcode = static_cast<uint32_t>(first);
+    profile.opcodeCount = static_cast<uint32_t>(distinct_);
+    profile.bytes = bytes;
+    profile.instructions = instructions;
+    profile.calls = calls;
+    distinct_ = 0;
+    if (callees_.size() > 1) {
+      std::sort(callees_.begin(), callees_.end());
+      callees_.erase(std::unique(callees_.begin(), callees_.end()), callees_.end());
+    }
+    profile.callees = static_cast<int32_t>(callees_.size());
     callees_.clear();
   }
 
  private:
-  void follow(uint16_t address, FunctionProfile& profile) {
+  void follow(uint16_t address) {
+    // In locals, which the loop that every instruction takes keeps in registers.
+    RegionMark* const marks = marks_;
+    int32_t* const counts = counts_.data();
+    const uint8_t* const bytes = region_.code(0);
+    const size_t size = region_.size();
+    const uint16_t first = region_.addressOf(0);
+    const uint16_t start = start_;
     for (;;) {
-      const size_t index = region_.indexOf(address);
-      // Another function's start, something already owned, or nothing the sweep counted.
-      if (index >= region_.size() || owned_[index] || !counted_[index] ||
-          (isStart_[index] && address != start_)) {
+      const size_t index = static_cast<uint16_t>(address - first);
+      // Nothing the sweep counted, something already owned, or another function's start.
+      if (index >= size) return;
+      const RegionMark mark = marks[index];
+      if ((mark & (kCounted | kOwned)) != kCounted ||
+          ((mark & kFunctionStart) != 0 && address != start)) {
         return;
       }
-      owned_[index] = true;
-      const uint8_t* code = region_.code(index);
+      marks[index] = mark | kOwned;
+      const uint8_t* code = bytes + index;
       const auto [length, flow] = kSteps[*code];
-      profile.bytes += length;
-      ++profile.instructions;
-      if (counts_[*code]++ == 0) touched_.push_back(*code);
+      if (counts[*code]++ == 0) [[unlikely]] {
+        touched_[*code / 64] |= uint64_t{1} << *code % 64;
+        ++distinct_;
+      }
       const auto next = static_cast<uint16_t>(address + length);
+      if (flow == Flow::Next) [[likely]] {
+        address = next;
+        continue;
+      }
       switch (flow) {
         case Flow::Next:
-          address = next;
           break;
         case Flow::Jump:
           address = *code == 0x02   ? longTarget(code)
@@ -78,7 +112,6 @@ class FunctionTracer {
           address = next;
           break;
         case Flow::Call:
-          ++profile.calls;
           callees_.push_back(*code == 0x12 ? longTarget(code) : pageTarget(code, next));
           address = next;
           break;
@@ -95,14 +128,14 @@ class FunctionTracer {
   }
 
   RegionCode region_;
-  const bool* counted_;              // by region index: the sweep counted an instruction there
-  std::unique_ptr<bool[]> isStart_;  // by region index
-  std::unique_ptr<bool[]> owned_;    // by region index
-  uint16_t start_ = 0;               // of the function being traced
+  RegionMark* marks_;   // by region index
+  uint16_t start_ = 0;  // of the function being traced
   std::vector<uint16_t> pending_;
-  // The function being traced: its counts by opcode, the opcodes counted, the addresses called.
+  // The function being traced: its counts by opcode, the opcodes counted (a bit each, so that
+  // they come out in order), the addresses called.
   std::array<int32_t, 256> counts_{};
-  std::vector<uint8_t> touched_;
+  std::array<uint64_t, 4> touched_{};
+  size_t distinct_ = 0;
   std::vector<uint16_t> callees_;
 };
 
@@ -128,30 +161,40 @@ std::string_view kindName(FunctionKind kind) {
   return "call";
 }
 
-std::vector<FunctionProfile> profileFunctions(const SweepInput& input, const Region& region,
-                                              const FollowTrace& trace,
-                                              const FunctionStarts& starts,
-                                              const SymbolTable& symbols, const CallTable& calls) {
-  FunctionTracer tracer(input, region, trace.starts.get());
+FunctionProfiles profileFunctions(const SweepInput& input, const Region& region, FollowTrace& trace,
+                                  int64_t instructions, const FunctionStarts& starts,
+                                  const SymbolTable& symbols, const CallTable& calls) {
+  FunctionTracer tracer(input, region, trace.marks.get());
   std::vector<uint16_t> vectors = starts.vectors;
   std::vector<uint16_t> entries = starts.entries;
   const std::vector<uint16_t> named = symbols.codeAddresses();  // ascending
   std::sort(vectors.begin(), vectors.end());
   std::sort(entries.begin(), entries.end());
-  std::vector<uint16_t> candidates = {starts.reset};
+  // Every address that may start a function, a bit each, so that they come out in order.
+  std::array<uint64_t, 65536 / 64> marked{};
+  const auto mark = [&](uint16_t address) { marked[address / 64] |= uint64_t{1} << address % 64; };
+  mark(starts.reset);
   for (const std::span<const uint16_t> list :
        {std::span<const uint16_t>(vectors), std::span<const uint16_t>(entries),
         std::span<const uint16_t>(named), calls.called()}) {
-    candidates.insert(candidates.end(), list.begin(), list.end());
+    for (const uint16_t address : list) mark(address);
   }
-  std::sort(candidates.begin(), candidates.end());
-  candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-  std::erase_if(candidates, [&](uint16_t address) { return !tracer.addStart(address); });
+  std::vector<uint16_t> candidates;
+  for (size_t w = 0; w < marked.size(); ++w) {
+    for (uint64_t word = marked[w]; word != 0; word &= word - 1) {
+      const auto address =
+          static_cast<uint16_t>(w * 64 + static_cast<size_t>(std::countr_zero(word)));
+      if (tracer.addStart(address)) candidates.push_back(address);
+    }
+  }
 
-  std::vector<FunctionProfile> functions(candidates.size());
+  FunctionProfiles profiles;
+  profiles.functions.resize(candidates.size());
+  // Room for the opcodes of all of them: no function has more kinds of opcode than instructions.
+  profiles.opcodes.reserve(static_cast<size_t>(instructions));
   for (size_t i = 0; i < candidates.size(); ++i) {
     const uint16_t address = candidates[i];
-    FunctionProfile& function = functions[i];
+    FunctionProfile& function = profiles.functions[i];
     function.address = address;
     function.name = symbols.codeNameOf(address);
     function.kind = address == starts.reset   ? FunctionKind::Reset
@@ -160,9 +203,9 @@ std::vector<FunctionProfile> profileFunctions(const SweepInput& input, const Reg
                     : holds(named, address)   ? FunctionKind::Symbol
                                               : FunctionKind::Call;
     function.callers = calls.countOf(address);
-    tracer.trace(address, function);
+    tracer.trace(address, function, profiles.opcodes);
   }
-  return functions;
+  return profiles;
 }
 
 }  // namespace opfreq

@@ -13,6 +13,7 @@
 #define OPFREQ_ANALYZER_FUNCTIONS_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,7 +36,22 @@ struct FunctionProfile {
   int32_t calls = 0;    // call instructions in it
   int32_t callees = 0;  // distinct addresses they call
   int32_t callers = 0;  // call instructions counted anywhere that call its address
-  std::vector<std::pair<uint8_t, int32_t>> opcodes;  // each opcode in it, with its count
+  // Its opcodes, each with its count, in opcode order: FunctionProfiles::opcodesOf.
+  uint32_t firstOpcode = 0;
+  uint32_t opcodeCount = 0;
+};
+
+using OpcodeCount = std::pair<uint8_t, int32_t>;
+
+// The functions, ascending by address, and the opcode counts of all of them in one list: a
+// random image has thousands of functions, and a list each would cost more than finding them.
+struct FunctionProfiles {
+  std::vector<FunctionProfile> functions;
+  std::vector<OpcodeCount> opcodes;
+
+  std::span<const OpcodeCount> opcodesOf(const FunctionProfile& function) const {
+    return std::span(opcodes).subspan(function.firstOpcode, function.opcodeCount);
+  }
 };
 
 // What starts a function, besides a call target.
@@ -45,12 +61,11 @@ struct FunctionStarts {
   std::vector<uint16_t> entries;
 };
 
-// The functions of what the follow sweep `trace` counted in `region`, whose calls are `calls`,
-// ascending by address.
-std::vector<FunctionProfile> profileFunctions(const SweepInput& input, const Region& region,
-                                              const FollowTrace& trace,
-                                              const FunctionStarts& starts,
-                                              const SymbolTable& symbols, const CallTable& calls);
+// The functions of the `instructions` that the follow sweep `trace` counted in `region`, whose
+// calls are `calls`. The trace's marks gain those of the functions.
+FunctionProfiles profileFunctions(const SweepInput& input, const Region& region, FollowTrace& trace,
+                                  int64_t instructions, const FunctionStarts& starts,
+                                  const SymbolTable& symbols, const CallTable& calls);
 
 std::string_view kindName(FunctionKind kind);
 

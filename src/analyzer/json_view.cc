@@ -59,7 +59,8 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
   text.put("}");
 }
 
-void writeFunctions(ViewText& text, const std::vector<FunctionProfile>& functions) {
+void writeFunctions(ViewText& text, const FunctionProfiles& profiles) {
+  const std::vector<FunctionProfile>& functions = profiles.functions;
   text.put(", \"functions\": [");
   for (size_t i = 0; i < functions.size(); ++i) {
     const FunctionProfile& f = functions[i];
@@ -70,10 +71,10 @@ void writeFunctions(ViewText& text, const std::vector<FunctionProfile>& function
     text.put(", \"instructions\": ").number(f.instructions).put(", \"calls\": ").number(f.calls);
     text.put(", \"callees\": ").number(f.callees).put(", \"callers\": ").number(f.callers);
     text.put(", \"opcodes\": [");
-    for (size_t k = 0; k < f.opcodes.size(); ++k) {
+    const std::span<const OpcodeCount> opcodes = profiles.opcodesOf(f);
+    for (size_t k = 0; k < opcodes.size(); ++k) {
       if (k > 0) text.put(", ");
-      text.put("[").number(f.opcodes[k].first).put(", ");
-      text.number(f.opcodes[k].second).put("]");
+      text.put("[").number(opcodes[k].first).put(", ").number(opcodes[k].second).put("]");
     }
     text.put("]}");
   }

@@ -6,6 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -28,6 +31,28 @@ inline constexpr std::array<Step, 256> kSteps = [] {
   return steps;
 }();
 
+// What the tracers know of each index of a region, a byte each: quicker to test and set than a
+// bit, on the path that every instruction takes. Not a character type, which the compiler
+// would have to take as changing any other value it holds whenever one mark is set.
+enum RegionMark : uint8_t {
+  kCounted = 1,        // the follow sweep counted an instruction that starts here
+  kFunctionStart = 2,  // a function starts here
+  kOwned = 4,          // a function owns the instruction that starts here
+};
+constexpr RegionMark operator|(RegionMark a, RegionMark b) {
+  return static_cast<RegionMark>(uint8_t{a} | uint8_t{b});
+}
+struct FreeMarks {
+  void operator()(RegionMark* marks) const { std::free(marks); }
+};
+using RegionMarks = std::unique_ptr<RegionMark[], FreeMarks>;
+// None set, from calloc: a large block comes as fresh zeroed pages instead of being cleared.
+inline RegionMarks clearMarks(size_t count) {
+  auto* marks = static_cast<RegionMark*>(std::calloc(count, 1));
+  if (marks == nullptr) throw std::bad_alloc();
+  return RegionMarks(marks);
+}
+
 // A jump table: its base, and the addresses of its entries in order.
 struct JumpTable {
   uint16_t base = 0;
@@ -47,6 +72,7 @@ class RegionCode {
   // The index in the region of the offset that holds `address`; size() or more when the region
   // does not hold it.
   size_t indexOf(uint16_t address) const { return static_cast<uint16_t>(address - at_); }
+  uint16_t addressOf(size_t index) const { return static_cast<uint16_t>(at_ + index); }
   size_t offsetOf(size_t index) const { return from_ + index; }
   const uint8_t* code(size_t index) const { return bytes_ + index; }
 

@@ -95,9 +95,11 @@ void sweepImage(const SweepInput& input, const SweepOptions& options, Analysis& 
       info.mode = SweepMode::Follow;
       FollowEntries entries{options.vectors.value_or(0), {}, options.symbolEntries};
       for (const EntryPoint& entry : options.entries) entries.entries.push_back(entry.address);
-      const FollowTrace trace = followCode(input, entries, counter, info);
+      FollowTrace trace = followCode(input, entries, counter, info);
       if (options.functions) {
-        analysis.functions = profileFunctions(input, info.region, trace,
+        int64_t instructions = 0;
+        for (const int32_t count : analysis.run.opcodeCount) instructions += count;
+        analysis.functions = profileFunctions(input, info.region, trace, instructions,
                                               {entries.reset, trace.vectors, entries.entries},
                                               *analysis.symbols, analysis.run.calls);
       }

@@ -1,5 +1,6 @@
 #include "analyzer/view_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -55,7 +56,38 @@ ViewText& ViewText::longNumber(int64_t value) {
   return *this;
 }
 
-ViewText& ViewText::hex(uint32_t value, int digits) { return raw(hexDigits(value, digits)); }
+ViewText& ViewText::hex(uint32_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::array<char, 8> text{};
+  size_t first = text.size();
+  do {
+    text[--first] = kDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0 || text.size() - first < static_cast<size_t>(digits));
+  makeRoom(text.size());
+  std::memcpy(end_, text.data() + first, text.size() - first);
+  end_ += text.size() - first;
+  return *this;
+}
+
+ViewText& ViewText::padded(int64_t value, size_t width) {
+  // Right to left into a field of blanks, copied whole.
+  makeRoom(kNumberRoom);
+  char field[kNumberRoom];
+  std::memset(field, ' ', sizeof field);
+  char* first = field + sizeof field;
+  auto rest = static_cast<uint64_t>(value < 0 ? -value : value);
+  do {
+    *--first = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  if (value < 0) *--first = '-';
+  first = std::min(first, field + sizeof field - std::min(width, sizeof field));
+  const auto length = static_cast<size_t>(field + sizeof field - first);
+  std::memcpy(end_, first, length);
+  end_ += length;
+  return *this;
+}
 
 void ViewText::flush() {
   out_.writeText(std::string_view(bytes_.data(), static_cast<size_t>(end_ - bytes_.data())));

@@ -43,6 +43,8 @@ class ViewText {
   }
   // In upper-case hex digits, at least `digits` of them.
   ViewText& hex(uint32_t value, int digits);
+  // In decimal, right-aligned in a column `width` characters wide, at most 20.
+  ViewText& padded(int64_t value, size_t width);
 
  private:
   static constexpr size_t kNumberRoom = 24;

@@ -74,7 +74,11 @@ std::vector<Change> changesBetween(const Build& old, const Build& now) {
 }
 
 // "+89", "-56", "0".
-std::string signedNumber(int64_t value) { return (value > 0 ? "+" : "") + std::to_string(value); }
+std::string signedNumber(int64_t value) {
+  std::string text = std::to_string(value);
+  if (value > 0) text.insert(text.begin(), '+');
+  return text;
+}
 
 class CompareView : public View {
  public:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures opfreq against the least work any opcode counter must do (baseline.c: read the file
-# whole, count the byte values of its first 65536 bytes), and Intel HEX against the binary image
-# it describes.
+# whole, count the byte values of its first 65536 bytes), Intel HEX against the binary image it
+# describes, the views and sweeps against the legacy report, functions and comparisons against
+# the follow sweep, and symbol files in any order against sorted ones.
 #
 # opfreq is built the way a user builds it (cmake -DCMAKE_BUILD_TYPE=Release, with the link
 # options CMakeLists.txt sets for that build); the baseline is compiled by the same compiler
@@ -98,6 +99,54 @@ for image in "$root/tests/data/samples/eprom64k_printf_report_ff.bin" "$out/rand
     awk "BEGIN{exit !($ratio <= $limit && $rss <= 2048)}" ||
       { echo "target missed: $limit x the legacy report's instructions, 2048 KiB"; status=1; }
   done
+done
+
+# Functions and comparisons against the follow sweep they build on: --functions at most 2x the
+# --follow run's instructions, --compare of two 64 KiB builds at most 2x the two --functions
+# runs, peak RSS under 4 MiB. The second build of each pair is the first with 200 bytes changed.
+# Random bytes are shown but not held to the --functions target: they make some 1,200 call
+# targets, each a "function" of a few instructions, where a firmware image has tens.
+echo
+echo "functions and comparisons (instructions; ratio; peak RSS KiB)"
+for image in "$root/tests/data/samples/eprom64k_printf_report_ff.bin" "$out/random64k.bin"; do
+  python3 -c "
+import random, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+r = random.Random(27)
+for _ in range(200): data[r.randrange(len(data))] = r.randrange(256)
+open(sys.argv[2], 'wb').write(data)" "$image" "$out/changed.bin"
+  follow=$(instructions "$out/opfreq" --follow "$image")
+  functions=$(instructions "$out/opfreq" --functions "$image")
+  changed=$(instructions "$out/opfreq" --functions "$out/changed.bin")
+  compare=$(instructions "$out/opfreq" --compare "$image" "$out/changed.bin")
+  rss=$(peakRss "$out/opfreq" --compare "$image" "$out/changed.bin")
+  ratio=$(awk "BEGIN{printf \"%.2f\", $functions/$follow}")
+  compareRatio=$(awk "BEGIN{printf \"%.2f\", $compare/($functions+$changed)}")
+  echo "$(basename "$image"): --follow $follow"
+  printf '  %-20s %10s %6s x of --follow\n' --functions "$functions" "$ratio"
+  printf '  %-20s %10s %6s x of the two --functions %6s KiB\n' --compare "$compare" "$compareRatio" "$rss"
+  [[ $image == */random* ]] && ratio=0
+  awk "BEGIN{exit !($ratio <= 2 && $compareRatio <= 2 && $rss <= 4096)}" ||
+    { echo "target missed: --functions 2 x --follow, --compare 2 x two --functions, 4096 KiB"; status=1; }
+done
+
+# 65,536 symbols in any order cost at most 2x as many in ascending order.
+seq 0 65535 | awk '{printf "%04X n%d\n", $1, $1}' >"$out/ascending.sym"
+sort -r "$out/ascending.sym" >"$out/descending.sym"
+python3 -c "
+import random, sys
+lines = open(sys.argv[1]).readlines()
+random.Random(24).shuffle(lines)
+open(sys.argv[2], 'w').writelines(lines)" "$out/ascending.sym" "$out/shuffled.sym"
+demo=$root/tests/data/samples/demo.bin
+sorted=$(instructions "$out/opfreq" --csv=calls --symbols "$out/ascending.sym" "$demo")
+echo
+echo "65536 symbols: ascending $sorted instructions"
+for order in descending shuffled; do
+  ir=$(instructions "$out/opfreq" --csv=calls --symbols "$out/$order.sym" "$demo")
+  ratio=$(awk "BEGIN{printf \"%.2f\", $ir/$sorted}")
+  printf '  %-12s %10s %6s x\n' "$order" "$ir" "$ratio"
+  awk "BEGIN{exit !($ratio <= 2)}" || { echo "target missed: 2 x the ascending order"; status=1; }
 done
 
 # --json over the samples: one run against a run per file.

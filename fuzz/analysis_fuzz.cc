@@ -1,7 +1,8 @@
 // Any bytes, analysed as an image of that length: the report must keep its shape. Then swept by
 // the linear and follow sweeps over a region, mapping and written bytes that the data's first
-// bytes choose: they must stay in the region and count each instruction's bytes once, and the
-// JSON line must hold a row for each called address.
+// bytes choose: they must stay in the region and count each instruction's bytes once, the
+// functions must own every instruction counted, and the JSON line must hold a row for each
+// called address and each function.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -63,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if ((data[0] & 4) != 0) options.at = static_cast<uint16_t>(data[0] << 8 | data[size - 1]);
   options.entries = {{static_cast<uint16_t>(data[size / 2] << 8 | data[size - 1]), ""}};
   if ((data[0] & 8) != 0) options.vectors = static_cast<uint16_t>(data[size / 3] << 8);
+  options.functions = options.follow && (data[0] & 16) != 0;
   opfreq::Analysis analysis;
   analysis.name = "fuzz.bin";
   analysis.imageSize = static_cast<int64_t>(size);
@@ -79,6 +81,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t regionSize = info.region.to - info.region.from + 1;
   check(info.instructions == instructions && info.bytes == bytes);
   check(bytes <= 3 * regionSize && (options.follow || bytes <= regionSize));
+  // Every instruction counted belongs to exactly one function.
+  size_t functions = 0;
+  if (analysis.functions) {
+    int64_t owned = 0;
+    int64_t ownedInstructions = 0;
+    for (const opfreq::FunctionProfile& f : analysis.functions->functions) {
+      owned += f.bytes;
+      ownedInstructions += f.instructions;
+    }
+    check(owned == bytes && ownedInstructions == instructions);
+    functions = analysis.functions->functions.size();
+  }
 
   sink.text.clear();
   opfreq::makeJsonView({out})->result(analysis);
@@ -87,6 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 0; (at = line.find("{\"address\": ", at)) != std::string_view::npos; ++at)
     ++rows;
   check(line.find('\n') == line.size() - 1 && line.ends_with("}\n") &&
-        rows == run.calls.distinctCount());
+        rows == run.calls.distinctCount() + static_cast<int64_t>(functions));
   return 0;
 }

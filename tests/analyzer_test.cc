@@ -8,7 +8,6 @@
 #include "analyzer/call_targets.h"
 #include "analyzer/code_scanner.h"
 #include "analyzer/opcode_table.h"
-#include "test_support.h"
 
 namespace opfreq {
 namespace {
@@ -27,7 +26,7 @@ Swept sweep(const std::vector<uint8_t>& file) {
   auto image = std::make_unique<CodeImage>();
   std::copy_n(file.begin(), std::min(file.size(), image->size()), image->begin());
   s.run->fileSize = static_cast<int32_t>(file.size());
-  testing::RecordingSink sink;
+  StringSink sink;
   OutputStream out(sink);
   scanCode(*image, *s.run, out);
   s.warnings = sink.text;

@@ -42,23 +42,6 @@ __code const task tasks[] = {t0, t1, t2};
 void tick(void) __interrupt(1) { x++; }
 void main(void) { for (;;) for (uint8_t i = 0; i < 3; i++) tasks[i](); }
 """,
-    # A switch of seven cases: a table of SJMP (LJMP when far, AJMP with --acall-ajmp).
-    "sw.c": """#include <stdint.h>
-volatile uint8_t x, y;
-void act(uint8_t k) {
-  switch (k) {
-    case 0: y = 1; break;
-    case 1: y = 7; break;
-    case 2: y = 9; x = 3; break;
-    case 3: y = 4; break;
-    case 4: x = 2; break;
-    case 5: y = 5; x = 5; break;
-    case 6: y = 6; { volatile char pad[1] = {0}; (void)pad; } break;
-  }
-}
-void serial(void) __interrupt(4) { y++; }
-void main(void) { for (;;) act(x); }
-""",
 }
 # A tail call, a static helper that only a tail jump reaches, an interrupt handler whose early
 # return jumps to the shared epilogue, a jump table; then a build with one function grown, one
@@ -97,8 +80,7 @@ BUILDS = [  # (program, output, SDCC options, opfreq options)
     ("own2.c", "own2.ihx", [], []),
     ("pf.c", "pf.ihx", [], []),
     ("tasks.c", "tasks.ihx", [], []),
-    ("sw.c", "sw.ihx", [], []),
-    ("sw.c", "swa.ihx", ["--acall-ajmp"], []),
+    ("own.c", "owna.ihx", ["--acall-ajmp"], []),
     ("tasks.c", "high.ihx", ["--code-loc", "0x2000"], ["--vectors", "2000", "--written"]),
 ]
 def run(*args, cwd, input=None):
@@ -218,7 +200,7 @@ class SdccBuilds(unittest.TestCase):
                                      cwd=self.work).stdout)
                 self.assertEqual([row["count"] for row in got["opcodes"]], model.counts, what)
                 self.assertEqual(got["sweep"]["tables"], tables, what)
-            if program == "sw.c":
+            if program == "own.c":  # its switch of seven cases: SJMP, or AJMP with --acall-ajmp
                 self.assertNotEqual(tables, [], output)
 
     def functions_of(self, output):
@@ -226,10 +208,12 @@ class SdccBuilds(unittest.TestCase):
         code = listing(glob.glob(os.path.join(self.work, output + ".lib", "*.rst")) +
                        [os.path.join(self.work, output[:-4] + ".rst")])
         functions = {}
-        self.callers = {}  # LCALLs by target
-        for data, function in code.values():
-            if data[0] == 0x12:
-                self.callers[data[1] << 8 | data[2]] = self.callers.get(data[1] << 8 | data[2], 0) + 1
+        self.callers = {}  # LCALLs and ACALLs by target
+        for address, (data, function) in code.items():
+            if data[0] == 0x12 or data[0] & 0x1F == 0x11:
+                target = data[1] << 8 | data[2] if data[0] == 0x12 else \
+                    (address + 2) & 0xF800 | (data[0] >> 5) << 8 | data[1]
+                self.callers[target] = self.callers.get(target, 0) + 1
             got = functions.setdefault(function, [0, {}])
             got[0] += len(data)
             got[1][data[0]] = got[1].get(data[0], 0) + 1
@@ -242,7 +226,7 @@ class SdccBuilds(unittest.TestCase):
         return functions
 
     def test_each_function_owns_what_was_assembled_under_its_mark(self):
-        for output in ("own.ihx", "sw.ihx"):
+        for output in ("own.ihx", "owna.ihx"):
             truth = self.functions_of(output)
             result = run("--json", "--functions", "--entry-symbols", "--maps", output,
                          cwd=self.work)

@@ -6,7 +6,6 @@
 #include <limits>
 #include <variant>
 
-#include "test_support.h"
 
 namespace opfreq {
 namespace {
@@ -21,7 +20,7 @@ struct Statement {
 };
 
 std::string run(const Statement& s) {
-  testing::RecordingSink sink;
+  StringSink sink;
   OutputStream out(sink);
   MaskPrinter printer(out);
   printer.beginMask(s.mask);

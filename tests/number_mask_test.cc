@@ -6,7 +6,6 @@
 #include <limits>
 #include <variant>
 
-
 namespace opfreq {
 namespace {
 

@@ -13,7 +13,8 @@ LoadedInput loadInput(const std::string& name, std::span<uint8_t> window, Offset
   LoadedInput input;
   const auto fail = [&](int error, std::string text) {
     const std::string subject = name.empty() ? "\"\"" : name;
-    input.problem = error != 0 ? Problem::ofError(subject, error) : Problem::ofText(subject, text);
+    input.problem =
+        error != 0 ? Problem::ofError(subject, error) : Problem::ofText(subject, std::move(text));
     return input;
   };
   if (name.empty()) return fail(0, "empty file name");

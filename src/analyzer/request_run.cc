@@ -127,9 +127,10 @@ RunOutcome runRequest(const Request& request, const RunContext& context) {
     // Files the run reads besides its inputs, which -o must not replace.
     std::vector<std::string> read;
     if (request.symbols) read.push_back(*request.symbols);
-    if (request.maps)
+    if (request.maps) {
       std::transform(request.files.begin(), request.files.end(), std::back_inserter(read),
                      mapBeside);
+    }
     if (std::optional<Problem> problem = output.open(*request.output, request.files, read))
       return {problem->status, {std::move(*problem)}};
   }

@@ -67,7 +67,8 @@ int finalTarget(std::string& path) {
     if (length < 0) return errno;
     if (static_cast<size_t>(length) == target.size()) return ENAMETOOLONG;
     target.resize(static_cast<size_t>(length));
-    path = target.starts_with('/') ? target : folderOf(path) + target;
+    if (!target.starts_with('/')) target.insert(0, folderOf(path));
+    path = std::move(target);
   }
   return ELOOP;
 }

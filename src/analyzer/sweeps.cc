@@ -1,6 +1,7 @@
 #include "analyzer/sweeps.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "analyzer/code_scanner.h"
 #include "analyzer/follow_sweep.h"
@@ -85,6 +86,12 @@ std::string regionProblem(const SweepOptions& options, int64_t size) {
 
 void sweepImage(const SweepInput& input, const SweepOptions& options, Analysis& analysis) {
   SweepInfo& info = analysis.sweep;
+  const FollowEntries entries = [&] {
+    FollowEntries e{options.vectors.value_or(0), {}, options.symbolEntries};
+    for (const EntryPoint& entry : options.entries) e.entries.push_back(entry.address);
+    return e;
+  }();
+  std::optional<FollowTrace> trace;
   if (!options.any()) {
     sweepLegacy(input, analysis);
   } else {
@@ -93,22 +100,18 @@ void sweepImage(const SweepInput& input, const SweepOptions& options, Analysis& 
     Counter counter(analysis.run);
     if (options.follow) {
       info.mode = SweepMode::Follow;
-      FollowEntries entries{options.vectors.value_or(0), {}, options.symbolEntries};
-      for (const EntryPoint& entry : options.entries) entries.entries.push_back(entry.address);
-      FollowTrace trace = followCode(input, entries, counter, info);
-      if (options.functions) {
-        int64_t instructions = 0;
-        for (const int32_t count : analysis.run.opcodeCount) instructions += count;
-        analysis.functions = profileFunctions(input, info.region, trace, instructions,
-                                              {entries.reset, trace.vectors, entries.entries},
-                                              *analysis.symbols, analysis.run.calls);
-      }
+      trace = followCode(input, entries, counter, info);
     } else {
       info.mode = options.written ? SweepMode::Written : SweepMode::Range;
       sweepLinear(input, counter, info);
     }
   }
   for (const int32_t count : analysis.run.opcodeCount) info.instructions += count;
+  if (trace && options.functions) {
+    analysis.functions = profileFunctions(input, info.region, *trace, info.instructions,
+                                          {entries.reset, trace->vectors, entries.entries},
+                                          *analysis.symbols, analysis.run.calls);
+  }
 }
 
 std::string sweepProblem(const SweepInput& input, const SweepOptions& options,

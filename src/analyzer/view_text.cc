@@ -56,19 +56,7 @@ ViewText& ViewText::longNumber(int64_t value) {
   return *this;
 }
 
-ViewText& ViewText::hex(uint32_t value, int digits) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::array<char, 8> text{};
-  size_t first = text.size();
-  do {
-    text[--first] = kDigits[value & 0xF];
-    value >>= 4;
-  } while (value != 0 || text.size() - first < static_cast<size_t>(digits));
-  makeRoom(text.size());
-  std::memcpy(end_, text.data() + first, text.size() - first);
-  end_ += text.size() - first;
-  return *this;
-}
+ViewText& ViewText::hex(uint32_t value, int digits) { return raw(hexDigits(value, digits)); }
 
 ViewText& ViewText::padded(int64_t value, size_t width) {
   // Right to left into a field of blanks, copied whole.

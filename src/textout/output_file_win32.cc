@@ -44,9 +44,9 @@ std::unique_ptr<OutputFile> OutputFile::open(std::string_view name, OpenFailure&
     // A device name (NUL, CON) takes the bytes as they come.
     p.handle = CreateFileW(p.name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (p.handle == INVALID_HANDLE_VALUE) failure = {errnoFromWindows(GetLastError()), ""};
-    if (p.handle == INVALID_HANDLE_VALUE) return nullptr;
-    return file;
+    if (p.handle != INVALID_HANDLE_VALUE) return file;
+    failure = {errnoFromWindows(GetLastError()), ""};
+    return nullptr;
   }
   const size_t slash = p.name.find_last_of(L"\\:");
   const std::wstring folder = slash == std::wstring::npos ? L"." : p.name.substr(0, slash + 1);

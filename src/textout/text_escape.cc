@@ -38,13 +38,15 @@ size_t sequenceLength(std::string_view text) {
 }  // namespace
 
 std::string hexDigits(uint64_t value, int digits) {
+  // Right to left into a buffer, then one string: views write thousands of addresses.
   constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
+  char text[64];
+  char* first = text + sizeof text;
   do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
+    *--first = kDigits[value & 0xF];
     value >>= 4;
-  } while (value != 0 || static_cast<int>(text.size()) < digits);
-  return text;
+  } while (value != 0 || text + sizeof text - first < digits);
+  return std::string(first, text + sizeof text);
 }
 
 std::string rightAligned(std::string_view text, size_t width) {

@@ -34,6 +34,7 @@ class Run:
         self.events, self.commands = os.pipe(), os.pipe()
         self.out_pipe, out_w = os.pipe()
         self.output, self.stdout, self.status, self.rusage = b"", b"", None, None
+        self.job = job
         self.pid = os.fork()
         if self.pid == 0:
             try:
@@ -110,6 +111,9 @@ class Run:
     def wait_until_waiting(self):
         for _ in range(500):
             raw = not termios.tcgetattr(self.slave)[3] & termios.ICANON
+            # A job waits for its keys only once the shell has made it the foreground: until
+            # then Ctrl+Z stops nothing (on a loaded machine opfreq may get there first).
+            raw = raw and not (self.job and os.tcgetpgrp(self.master) == self.pid)
             self.drain(0.01)  # after the check: all that came before the wait is read
             if raw:
                 return True

@@ -1,5 +1,6 @@
 // Where a run's output goes, and how it ends: standard output, or the file that -o names,
-// written whole (OutputFile) and put in place only when some input was analysed. What would
+// written whole (OutputFile) and put in place only when some input was analysed and the views
+// wrote something, so that a run that says nothing leaves the file as it was. What would
 // make -o destroy data (naming an input or the symbols file) or fail (a file that cannot be
 // written) is refused by open(), before anything is read.
 #ifndef OPFREQ_ANALYZER_RUN_OUTPUT_H_

@@ -119,11 +119,13 @@ std::unique_ptr<OutputFile> OutputFile::open(std::string_view name, OpenFailure&
     return nullptr;
   }
   // The permissions, owner and group the file has, or the permissions a new file would get.
+  // The owner first: changing it clears the set-user-ID and set-group-ID bits, which the mode
+  // then sets again where the system allows.
   if (exists) {
-    ::fchmod(p.fd, existing.st_mode & 07777);
     if (::fchown(p.fd, existing.st_uid, existing.st_gid) != 0) {
       [[maybe_unused]] const int ignored = ::fchown(p.fd, static_cast<uid_t>(-1), existing.st_gid);
     }
+    ::fchmod(p.fd, existing.st_mode & 07777);
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);

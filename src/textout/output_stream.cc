@@ -6,6 +6,7 @@ namespace opfreq {
 
 void OutputStream::put(std::string_view bytes, bool codePage866) {
   if (bytes.empty()) return;
+  wroteAny_ = true;
   const int error = codePage866 ? sink_.writeCodePage866(bytes) : sink_.write(bytes);
   if (error != 0 && firstError_ == 0) firstError_ = error;
 }

@@ -50,12 +50,15 @@ class OutputStream {
 
   // errno value of the first failed write, 0 while every write succeeded.
   int firstError() const { return firstError_; }
+  // Whether any byte was handed on, written or not.
+  bool wroteAny() const { return wroteAny_; }
 
  private:
   void put(std::string_view bytes, bool codePage866 = false);
 
   ByteSink& sink_;
   int firstError_ = 0;
+  bool wroteAny_ = false;
 };
 
 }  // namespace opfreq

@@ -16,7 +16,9 @@
 //
 // The text is read whole, then sorted once, so that the order of the lines costs nothing. Text
 // of more than kSymbolTextLimit bytes is refused: a map is some kilobytes, and a device that
-// never ends must not be read for ever.
+// never ends must not be read for ever. What is kept of it is bounded too: the names in one
+// block, and eight bytes a symbol, so that 64 MiB of one-letter names takes some 200 MiB and
+// one endless line no more than itself.
 #ifndef OPFREQ_FILEIN_SYMBOL_FILE_H_
 #define OPFREQ_FILEIN_SYMBOL_FILE_H_
 
@@ -35,13 +37,6 @@ constexpr int64_t kSymbolTextLimit = int64_t{64} << 20;
 // ("0x", "h") included.
 std::optional<uint64_t> parseHexNumber(std::string_view text);
 
-struct Symbol {
-  uint16_t address;
-  std::string name;
-  bool code;  // under a code area of a map, or from a plain list
-  friend bool operator==(const Symbol&, const Symbol&) = default;
-};
-
 class SymbolTable {
  public:
   // The name of `address`, empty when it has none.
@@ -57,7 +52,13 @@ class SymbolTable {
 
  private:
   friend class SymbolReader;
-  std::vector<Symbol> symbols_;  // by address, then in file order
+  // Each symbol as one number, address << 48 | the start of its name in names_ << 1 | whether it
+  // is code: one sort of plain numbers puts them by address, then in file order.
+  std::vector<uint64_t> symbols_;
+  std::string names_;  // every name, each ended by a line end, which no name holds
+
+  std::span<const uint64_t> at(uint16_t address) const;
+  std::string_view nameAt(uint64_t symbol) const;
 };
 
 // Reads the text of a map or list as it arrives, in pieces split anywhere.
@@ -69,6 +70,7 @@ class SymbolReader {
 
  private:
   void endLine();
+  void add(uint64_t value, std::string_view name, bool code);
 
   SymbolTable table_;
   std::string line_;
@@ -84,8 +86,9 @@ struct SymbolFile {
   int error = 0;        // errno of a failed open or read, with `problem` its text
 };
 
-// Reads the file `name`.
-SymbolFile readSymbolFile(std::string_view name);
+// Reads the file `name`; with `regularOnly`, only when it is a regular file (see
+// BinaryFile::openRegular).
+SymbolFile readSymbolFile(std::string_view name, bool regularOnly = false);
 
 }  // namespace opfreq
 

@@ -32,19 +32,28 @@ void BinaryFile::close(Slot& slot) {
 }
 
 FileStatus BinaryFile::openBinary(std::string_view name, int32_t number) {
-  return open(name, false, number);
+  return open(name, Source::Named, number);
 }
 
-FileStatus BinaryFile::openStandardInput(int32_t number) { return open("", true, number); }
+FileStatus BinaryFile::openRegular(std::string_view name, int32_t number) {
+  return open(name, Source::Regular, number);
+}
 
-FileStatus BinaryFile::open(std::string_view name, bool standardInput, int32_t number) {
+FileStatus BinaryFile::openStandardInput(int32_t number) {
+  return open("", Source::StandardInput, number);
+}
+
+FileStatus BinaryFile::open(std::string_view name, Source source, int32_t number) {
   if (number < kFirstNumber || number > kLastNumber) return record(FileStatus::BadCall);
   Slot& slot = slots_[static_cast<size_t>(number - 1)];
   if (slot.stream != nullptr) return record(FileStatus::BadCall);
   slot = Slot{};
-  const OpenedStream opened = standardInput ? opfreq::openStandardInput() : openForReading(name);
+  const OpenedStream opened = source == Source::StandardInput
+                                  ? opfreq::openStandardInput()
+                                  : openForReading(name, source == Source::Regular);
   if (opened.stream == nullptr) {
-    openError_ = opened.error;
+    openError_ = opened.irregular.empty() ? opened.error : 0;
+    openRefusal_ = opened.irregular;
     return record(FileStatus::NotFound);
   }
   std::setvbuf(opened.stream, nullptr, _IOFBF, kStreamBufferSize);

@@ -36,6 +36,9 @@ class BinaryFile {
   BinaryFile& operator=(const BinaryFile&) = delete;
 
   FileStatus openBinary(std::string_view name, int32_t number);
+  // As openBinary, for a file nobody named that must be a regular one: anything else (a FIFO, a
+  // device, a folder) is refused without waiting on it, and openRefusal() says what it is.
+  FileStatus openRegular(std::string_view name, int32_t number);
   // The process's standard input, read like a pipe (or like a file when it is one).
   FileStatus openStandardInput(int32_t number);
   // Length in bytes; 0 when the number names no open file, -1 when the input cannot be
@@ -55,6 +58,9 @@ class BinaryFile {
   FileStatus lastFileStatus() const { return lastFileStatus_; }
   // errno of the last open that failed.
   int openError() const { return openError_; }
+  // What the name of the last openRegular that failed is instead of a regular file ("a FIFO");
+  // empty when it failed for openError().
+  std::string_view openRefusal() const { return openRefusal_; }
   // errno of the first read error on an open file, 0 if none happened.
   int readError(int32_t number) const;
 
@@ -65,7 +71,8 @@ class BinaryFile {
     int readError = 0;
   };
 
-  FileStatus open(std::string_view name, bool standardInput, int32_t number);
+  enum class Source { Named, Regular, StandardInput };
+  FileStatus open(std::string_view name, Source source, int32_t number);
   Slot* openSlot(int32_t number);
   FileStatus record(FileStatus status) { return lastFileStatus_ = status; }
   void close(Slot& slot);
@@ -73,6 +80,7 @@ class BinaryFile {
   std::array<Slot, kLastNumber> slots_{};
   FileStatus lastFileStatus_ = FileStatus::Ok;
   int openError_ = 0;
+  std::string_view openRefusal_;
 };
 
 // Whether anything (a file, a folder, a device) is found under `name`.

@@ -14,15 +14,23 @@ struct OpenedStream {
   std::FILE* stream = nullptr;  // null when the open failed
   int error = 0;                // errno when it failed
   bool seekable = false;        // a regular file whose length can be measured
+  // With regularOnly: what the name is instead of a regular file ("a FIFO"), the open refused.
+  std::string_view irregular;
 };
 
-// Opens `name` read-only in binary mode. A directory is refused with EISDIR.
-OpenedStream openForReading(std::string_view name);
+// Opens `name` read-only in binary mode. A directory is refused with EISDIR. With `regularOnly`,
+// anything but a regular file is refused without waiting on it: a FIFO that no one writes would
+// block the open for ever.
+OpenedStream openForReading(std::string_view name, bool regularOnly = false);
 // The process's standard input as a binary stream of its own; closing it leaves the input open.
 OpenedStream openStandardInput();
 // Seeks to `offset` from the start (origin SEEK_SET) or the end (SEEK_END); false if refused.
 bool seekStream(std::FILE* stream, int64_t offset, int origin);
 int64_t tellStream(std::FILE* stream);
+
+// Where the file name part of `path` starts: past its last folder separator, which is '/' on
+// POSIX and '/' or '\\' on Windows; 0 when it has none.
+size_t fileNameStart(std::string_view path);
 
 // What tells one file from another, whatever names lead to it: the device and inode (POSIX), the
 // volume and file index (Windows).

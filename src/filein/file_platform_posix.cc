@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -34,11 +35,42 @@ OpenedStream examine(std::FILE* stream) {
   return result;
 }
 
+std::string_view kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "no regular file";
+}
+
+// Opened without waiting for a writer, then taken only when it is a regular file, which never
+// makes a read wait.
+OpenedStream openRegular(const std::string& name) {
+  OpenedStream result;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    result.error = errno;
+  } else if (!S_ISREG(info.st_mode)) {
+    result.irregular = kindOf(info.st_mode);
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+    if (std::FILE* stream = ::fdopen(fd, "rb")) return examine(stream);
+    result.error = errno;
+  } else {
+    result.error = errno;
+  }
+  if (fd >= 0) ::close(fd);
+  return result;
+}
+
 }  // namespace
 
-OpenedStream openForReading(std::string_view name) {
+OpenedStream openForReading(std::string_view name, bool regularOnly) {
+  if (regularOnly) return openRegular(std::string(name));
   return examine(std::fopen(std::string(name).c_str(), "rb"));
 }
+
+size_t fileNameStart(std::string_view path) { return path.find_last_of('/') + 1; }
 
 OpenedStream openStandardInput() {
   const int input = ::dup(STDIN_FILENO);

@@ -26,15 +26,21 @@ OpenedStream examine(std::FILE* stream) {
 
 }  // namespace
 
-OpenedStream openForReading(std::string_view name) {
+OpenedStream openForReading(std::string_view name, bool regularOnly) {
   const std::wstring path = nativePath(name);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     OpenedStream result;
     result.error = EISDIR;
+    if (regularOnly) result.irregular = "a folder";
     return result;
   }
   OpenedStream opened = examine(_wfopen(path.c_str(), L"rb"));
+  // A device (CON, NUL) or a pipe is no file on disk.
+  if (regularOnly && opened.stream != nullptr && !opened.seekable) {
+    std::fclose(opened.stream);
+    return {nullptr, 0, false, "no regular file"};
+  }
   // A pattern that the start-up found no file for is left as it was typed, and Windows calls
   // such a name invalid: say what the user needs to hear.
   if (opened.error == EINVAL && path.find_first_of(L"*?") != std::wstring::npos) {
@@ -52,6 +58,8 @@ OpenedStream openStandardInput() {
   if (stream == nullptr) _close(input);
   return result;
 }
+
+size_t fileNameStart(std::string_view path) { return path.find_last_of("/\\") + 1; }
 
 bool pathExists(std::string_view name) {
   return GetFileAttributesW(nativePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -77,7 +77,7 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
     that holds LJMP, AJMP or RETI that fits, whose target can be read and that nothing counted
     covers, then the late entries; JMP @A+DPTR reads the table of the nearest MOV DPTR,#T from
     which code runs straight on to it."""
-    t, starts, covered, used, tables = Tally(), set(), set(), [], set()
+    t, starts, covered, used, tables = Tally(), set(), {}, [], set()
     fits = lambda o, n: all(r.readable(o + k) for k in range(n))
     operands = lambda o: (r.image[o + 1:o + 3] + bytes(2))[:2]
 
@@ -125,10 +125,10 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
             if not fits(o, n):
                 continue
             starts.add(o)
-            covered.update(range(o, o + n))
+            for k in range(o, o + n):
+                covered[k] = covered.get(k, 0) + 1
             nxt = (address + n) & 0xFFFF
             t.count(op, operands(o), nxt)
-            t.bytes += n
             if op in JUMPS:
                 pending += [target(op, o, nxt)]
             elif op in CALLS | BRANCHES1 | BRANCHES2:
@@ -156,6 +156,8 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
             used.append(entry)
             trace(entry)
     t.starts = starts  # the offsets of the instructions counted
+    # Each byte once, however many instructions cover it; those that more than one covers.
+    t.bytes, t.overlap = len(covered), sum(1 for n in covered.values() if n > 1)
     return t, sorted(set(used)), sorted(tables)
 
 

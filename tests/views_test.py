@@ -214,7 +214,7 @@ class Views(unittest.TestCase):
                 continue
             self.assertEqual((got["sweep"]["entries"], got["sweep"]["tables"]), (used, tables),
                              options)
-            self.assertEqual(got["sweep"]["mode"], "follow")
+            self.assertEqual((got["sweep"]["mode"], got["sweep"]["overlap"]), ("follow", model.overlap))
             self.assertMatches(got, model, options)
 
 
@@ -300,7 +300,8 @@ void main(void){ for(uint8_t i=0;i<10;i++){ f(i); g(i); } while(1); }
                                       "    1 times to address 00AD __sdcc_external_startup", ""])
         got = json.loads(run("--follow", "--json", "m.ihx", cwd=self.work).stdout)
         self.assertEqual(got["sweep"], {"mode": "follow", "from": 0, "to": 176, "at": 0,
-                                        "bytes": 170, "instructions": 88, "entries": [0, 3, 11],
+                                        "bytes": 170, "instructions": 88, "overlap": 0,
+                                        "entries": [0, 3, 11],
                                         "tables": []})
 
     def test_written_leaves_out_the_fill_below_code_linked_high(self):

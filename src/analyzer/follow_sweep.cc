@@ -48,6 +48,7 @@ class Follower {
   }
 
   int64_t bytesSwept() const { return bytesSwept_; }
+  int64_t overlap() const { return overlap_; }
   // The base of each jump table read, in the order met.
   const std::vector<uint16_t>& tables() const { return tables_; }
   RegionMarks takeMarks() { return std::move(marks_); }
@@ -55,13 +56,20 @@ class Follower {
  private:
   void push(uint16_t address) { pending_.push_back(address); }
 
-  bool covered(size_t index) const {
-    for (size_t back = 0; back < 3 && back <= index; ++back) {
-      const size_t start = index - back;
-      if ((marks_[start] & kCounted) != 0 && kSteps[*region_.code(start)].length > back)
-        return true;
+  bool covered(size_t index) const { return (marks_[index] & kCovered) != 0; }
+
+  // Each byte of the code once, however many instructions cover it.
+  void cover(size_t index, size_t length) {
+    for (size_t i = index; i < index + length; ++i) {
+      const RegionMark mark = marks_[i];
+      if ((mark & kCovered) == 0) {
+        marks_[i] = mark | kCovered;
+        ++bytesSwept_;
+      } else if ((mark & kOverlapped) == 0) {
+        marks_[i] = mark | kOverlapped;
+        ++overlap_;
+      }
     }
-    return false;
   }
 
   // The jump table that JMP @A+DPTR at index `jump` reads, if any, left to be traced. Out of
@@ -78,12 +86,12 @@ class Follower {
   void follow(uint16_t address) {
     for (;;) {
       const size_t index = region_.indexOf(address);
-      if (index >= region_.size() || marks_[index] != 0) return;
+      if (index >= region_.size() || (marks_[index] & kCounted) != 0) return;
       const uint8_t* code = region_.code(index);
       const auto [length, flow] = kSteps[*code];
       if (!region_.readable(index, length)) return;
-      marks_[index] = kCounted;
-      bytesSwept_ += length;
+      marks_[index] = marks_[index] | kCounted;
+      cover(index, length);
       const auto next = static_cast<uint16_t>(address + length);
       const Instruction instruction{region_.offsetOf(index), address, *code, length, std::nullopt};
       switch (flow) {
@@ -126,6 +134,7 @@ class Follower {
   RegionMarks marks_;
   std::vector<uint16_t> pending_;  // addresses still to visit
   int64_t bytesSwept_ = 0;
+  int64_t overlap_ = 0;
   std::vector<uint16_t> tables_;
 };
 
@@ -153,9 +162,11 @@ FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Vi
   info.entries.insert(info.entries.end(), trace.vectors.begin(), trace.vectors.end());
   for (const uint16_t entry : entries.late) traced(entry, follower.trace(entry));
   info.bytes = follower.bytesSwept();
+  info.overlap = follower.overlap();
   info.tables = follower.tables();
   sortOnce(info.entries);
   sortOnce(info.tables);
+  trace.overlapping = info.overlap > 0;
   trace.marks = follower.takeMarks();
   return trace;
 }

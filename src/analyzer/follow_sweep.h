@@ -32,12 +32,15 @@ struct FollowEntries {
 
 // Where the follow sweep went, for what is worked out from it afterwards (functions.h).
 struct FollowTrace {
-  RegionMarks marks;              // kCounted where an instruction counted starts
+  RegionMarks marks;              // kCounted where an instruction counted starts, kCovered and
+                                  // kOverlapped on the bytes they cover
   std::vector<uint16_t> vectors;  // the vectors taken
+  bool overlapping = false;       // some byte is covered by more than one instruction
 };
 
 // Shows `visitor` (see code_scanner.h) each instruction reached in the region of `info`, whose
-// bytes, entries and tables it sets. Instantiated for the visitors that the sweeps use.
+// bytes, overlap, entries and tables it sets. Code that jumps into the middle of an instruction
+// counts an instruction there too; a byte that two instructions cover is one byte of the code. Instantiated for the visitors that the sweeps use.
 template <typename Visitor>
 FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Visitor& visitor,
                        SweepInfo& info);

@@ -14,8 +14,12 @@ namespace {
 class FunctionTracer {
  public:
   // Marks its own in `marks`, the follow sweep's.
-  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks)
-      : region_(input, region), marks_(marks) {}
+  // Where instructions overlap, a function's bytes are counted one by one: `overlapping`.
+  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks,
+                 bool overlapping)
+      : region_(input, region), marks_(marks) {
+    if (overlapping) stamps_.resize(region.size());
+  }
 
   // Marks `address` as a function's start if the sweep counted an instruction there; says
   // whether it did.
@@ -30,6 +34,8 @@ class FunctionTracer {
   // onto `opcodes`.
   void trace(uint16_t start, FunctionProfile& profile, std::vector<OpcodeCount>& opcodes) {
     start_ = start;
+    ++stamp_;
+    ownBytes_ = 0;
     pending_.assign(1, start);
     while (!pending_.empty()) {
       const uint16_t address = pending_.back();
@@ -57,7 +63,7 @@ class FunctionTracer {
     }
     profile.firstOpcode = static_cast<uint32_t>(first);
     profile.opcodeCount = static_cast<uint32_t>(distinct_);
-    profile.bytes = bytes;
+    profile.bytes = stamps_.empty() ? bytes : ownBytes_;
     profile.instructions = instructions;
     profile.calls = calls;
     distinct_ = 0;
@@ -90,6 +96,7 @@ class FunctionTracer {
       marks[index] = mark | kOwned;
       const uint8_t* code = bytes + index;
       const auto [length, flow] = kSteps[*code];
+      if (!stamps_.empty()) [[unlikely]] own(index, length);
       if (counts[*code]++ == 0) [[unlikely]] {
         touched_[*code / 64] |= uint64_t{1} << *code % 64;
         ++distinct_;
@@ -127,6 +134,16 @@ class FunctionTracer {
     }
   }
 
+  // Counts the bytes of the function's instruction at `index` that none of its others covers.
+  void own(size_t index, size_t length) {
+    for (size_t i = index; i < index + length; ++i) {
+      if (stamps_[i] != stamp_) {
+        stamps_[i] = stamp_;
+        ++ownBytes_;
+      }
+    }
+  }
+
   RegionCode region_;
   RegionMark* marks_;   // by region index
   uint16_t start_ = 0;  // of the function being traced
@@ -137,6 +154,10 @@ class FunctionTracer {
   std::array<uint64_t, 4> touched_{};
   size_t distinct_ = 0;
   std::vector<uint16_t> callees_;
+  // Where instructions overlap: by region index, the last function that counted the byte.
+  std::vector<uint32_t> stamps_;
+  uint32_t stamp_ = 0;
+  int64_t ownBytes_ = 0;
 };
 
 bool holds(const std::vector<uint16_t>& sorted, uint16_t address) {
@@ -164,7 +185,7 @@ std::string_view kindName(FunctionKind kind) {
 FunctionProfiles profileFunctions(const SweepInput& input, const Region& region, FollowTrace& trace,
                                   int64_t instructions, const FunctionStarts& starts,
                                   const SymbolTable& symbols, const CallTable& calls) {
-  FunctionTracer tracer(input, region, trace.marks.get());
+  FunctionTracer tracer(input, region, trace.marks.get(), trace.overlapping);
   std::vector<uint16_t> vectors = starts.vectors;
   std::vector<uint16_t> entries = starts.entries;
   const std::vector<uint16_t> named = symbols.codeAddresses();  // ascending

@@ -31,7 +31,7 @@ struct FunctionProfile {
   uint16_t address = 0;
   std::string name;  // the code symbol at its address; empty when there is none
   FunctionKind kind = FunctionKind::Call;
-  int64_t bytes = 0;  // the lengths of its instructions, added up
+  int64_t bytes = 0;  // the bytes its instructions cover, each once
   int64_t instructions = 0;
   int32_t calls = 0;    // call instructions in it
   int32_t callees = 0;  // distinct addresses they call

@@ -51,6 +51,7 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
   text.put(", \"bytes\": ").number(sweep.bytes);
   text.put(", \"instructions\": ").number(sweep.instructions);
   if (sweep.mode == SweepMode::Follow) {
+    text.put(", \"overlap\": ").number(sweep.overlap);
     text.put(", \"entries\": ");
     writeNumbers(text, sweep.entries);
     text.put(", \"tables\": ");

@@ -48,7 +48,8 @@ struct SweepInfo {
   SweepMode mode = SweepMode::Linear;
   Region region;
   bool written = false;  // only the offsets a record text wrote were read
-  int64_t bytes = 0;     // the lengths of the instructions counted, added up
+  int64_t bytes = 0;     // the bytes that the instructions counted cover, each once
+  int64_t overlap = 0;   // follow: the bytes that more than one of them covers
   int64_t instructions = 0;
   std::vector<uint16_t> entries;  // follow: the entry points used, ascending
   std::vector<uint16_t> tables;   // follow: the jump tables read, by base address, ascending

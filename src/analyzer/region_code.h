@@ -38,6 +38,8 @@ enum RegionMark : uint8_t {
   kCounted = 1,        // the follow sweep counted an instruction that starts here
   kFunctionStart = 2,  // a function starts here
   kOwned = 4,          // a function owns the instruction that starts here
+  kCovered = 8,        // an instruction counted covers this byte
+  kOverlapped = 16,    // more than one does
 };
 constexpr RegionMark operator|(RegionMark a, RegionMark b) {
   return static_cast<RegionMark>(uint8_t{a} | uint8_t{b});

@@ -1,5 +1,6 @@
 // The text view of a sweep other than the legacy one: the legacy report's layout, line for
-// line with CR LF, except that line 2 says what was swept (in place of the warnings), the size
+// line with CR LF, except that line 2 says what was swept (in place of the warnings: the first
+// eight entry points of a follow sweep, then how many more), the size
 // and every share are of the bytes swept, and the call lines are the eight most called
 // addresses, most first, each with its name when there is one. With --functions, a blank line and
 // the functions follow, most bytes first: bytes, instructions, calls and callers, then the
@@ -17,17 +18,22 @@ namespace {
 
 constexpr size_t kCallLines = 8;
 constexpr size_t kFunctionColumn = 6;
+constexpr size_t kEntriesShown = 8;
 
 std::string sweptLine(const SweepInfo& sweep) {
   std::string line = "Swept: ";
   if (sweep.mode == SweepMode::Follow) {
     line += "the code reached from ";
     if (sweep.entries.empty()) line += "no entry point";
-    for (size_t i = 0; i < sweep.entries.size(); ++i) {
+    // A map's symbols can be thousands of entry points; JSON lists them all.
+    const size_t shown = std::min(sweep.entries.size(), kEntriesShown);
+    for (size_t i = 0; i < shown; ++i) {
       if (i > 0) line += ' ';
       line += hexDigits(sweep.entries[i], 4);
       line += 'h';
     }
+    if (shown < sweep.entries.size())
+      line += " and " + std::to_string(sweep.entries.size() - shown) + " more";
     line += ", ";
   }
   if (sweep.written) line += "the bytes written in ";

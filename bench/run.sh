@@ -2,7 +2,8 @@
 # Measures opfreq against the least work any opcode counter must do (baseline.c: read the file
 # whole, count the byte values of its first 65536 bytes), Intel HEX against the binary image it
 # describes, the views and sweeps against the legacy report, functions and comparisons against
-# the follow sweep, and symbol files in any order against sorted ones.
+# the follow sweep, symbol files in any order against sorted ones, and the memory that 64 MiB of
+# symbols takes.
 #
 # opfreq is built the way a user builds it (cmake -DCMAKE_BUILD_TYPE=Release, with the link
 # options CMakeLists.txt sets for that build); the baseline is compiled by the same compiler
@@ -148,6 +149,24 @@ for order in descending shuffled; do
   printf '  %-12s %10s %6s x\n' "$order" "$ir" "$ratio"
   awk "BEGIN{exit !($ratio <= 2)}" || { echo "target missed: 2 x the ascending order"; status=1; }
 done
+
+# Symbols in bounded memory: reading S bytes of symbols peaks at most at 4 x S + 16 MiB, with
+# 16.7 million one-letter names as with one endless line of words.
+echo
+echo "64 MiB of symbols with --follow --maps (peak RSS; the bound is 4 x 64 MiB + 16 MiB)"
+printf '\x02\x00\x03\x22' >"$out/fw.bin"
+bound=$(((4 * 64 + 16) * 1024))
+for shape in "0 a lines" "one line"; do
+  if [ "$shape" = "one line" ]; then
+    head -c $((64 << 20)) <(yes 'a' | tr '\n' ' ') >"$out/fw.map"
+  else
+    head -c $((64 << 20)) <(yes '0 a') >"$out/fw.map"
+  fi
+  rss=$(peakRss "$out/opfreq" --follow --maps "$out/fw.bin")
+  printf '  %-12s %8s KiB\n' "$shape" "$rss"
+  [ "$rss" -le "$bound" ] || { echo "target missed: $bound KiB"; status=1; }
+done
+rm -f "$out/fw.map"
 
 # --json over the samples: one run against a run per file.
 samples=("$root"/tests/data/samples/*.bin)

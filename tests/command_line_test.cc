@@ -56,9 +56,9 @@ TEST(CommandLine, HelpAndTheManualListExactlyTheOptionsTheParserTakes) {
   EXPECT_EQ(namesInManual(), parser);
   for (const std::string& name : parser) {
     const CommandLine line = parseCommandLine({name, "x.bin"}, false);
-    EXPECT_FALSE(line.problem.starts_with("unknown option")) << name;
+    EXPECT_FALSE(line.problem.text.starts_with("unknown option")) << name;
   }
-  EXPECT_EQ(parseCommandLine({"--jsn", "x.bin"}, false).problem, "unknown option --jsn");
+  EXPECT_EQ(parseCommandLine({"--jsn", "x.bin"}, false).problem.text, "unknown option --jsn");
 }
 
 }  // namespace

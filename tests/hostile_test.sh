@@ -22,6 +22,9 @@ printf '0x nothing\nh nothing\n' >empty.sym && printf '\022' >one.bin && printf 
 { printf ':06000000020003120040A3'; printf '%520s' ''; printf 'THIS LINE IS DAMAGED\n:00000001FF\n'; } >long.hex
 { printf 'S1060000020003F3'; printf '%520s' ''; printf 'DAMAGED\nS9030000FC\n'; } >long.s19
 printf ':0' >cut.ihx && printf 'S10' >cut.s19 && printf ':0100000002FD\n:00000001FF\x1a' >ctrlz.hex
+echo g >g2750.txt && chmod 2750 g2750.txt && echo u >u4755.txt && chmod 4755 u4755.txt
+printf '0040 init\n' >fw.map && cp demo.bin 'c.d\x' && printf '0048 delay\n' >c.map && mkfifo fifo.map
+cp demo.bin fifo.bin && printf '\x12\x00\x01\x22' >overlap.bin
 chmod -R a+rX "$work"
 cd "$work" || exit 1
 
@@ -146,6 +149,51 @@ row "a record cut inside its count" 1 "opfreq: cut.ihx: Intel HEX line 1: record
 row "an S-record cut inside its count" 1 "opfreq: cut.s19: S-record line 1: record is shorter than its count" \
   - - 'opfreq cut.s19'
 row "Ctrl+Z on the end record's line" 0 "" ctrlz.exp - 'opfreq ctrlz.hex'
+# -o is written only when the views wrote something: a comparison writes nothing unless both
+# builds are analysed, whatever the status.
+for view in "" --json --csv=compare; do
+  row "-o with --compare $view, one build missing" 1 "opfreq: nosuch.bin: No such file or directory" - - \
+    "opfreq -o k.txt --compare $view demo.bin nosuch.bin"
+done
+row "-o with --compare, a range past one build" 2 \
+  "opfreq: demo.bin: the range 00000h to 0FFFFh ends past the image, which has 80 bytes" - - \
+  'opfreq -o k.txt --compare --range 0-FFFF demo.bin big.bin'
+row "-o with --compare, a name one map lacks, said once" 2 \
+  "opfreq: fw.hex: --entry _x: fw.map has no such name" - - \
+  'opfreq -o k.txt --compare --maps --entry _x fw.hex fw.hex'
+row "-o a dangling link with --compare, one build missing" 1 \
+  "opfreq: nosuch.bin: No such file or directory" - - 'opfreq -o g.lnk --compare demo.bin nosuch.bin'
+for mode in 2750 4755; do
+  file=$(ls fixture/?$mode.txt) && file=${file#fixture/}
+  row "-o keeps the mode $mode" 0 "" - "$file=demo.exp" "opfreq -o $file demo.bin"
+done
+limitSymbols="ulimit -v $(((4 * 64 + 16 + 24) * 1024))"  # 4 x the text, 16 MiB, the program itself
+[ "$limitMemory" = : ] && limitSymbols=:
+row "symbols from a pipe without end, in bounded memory" 1 \
+  "opfreq: /dev/fd/63: the symbols file is larger than 64 MiB" - - \
+  "$limitSymbols; opfreq --follow --symbols <(yes '0 a') demo.bin"
+row "a map that is a FIFO is refused at once" 1 \
+  "opfreq: fifo.map: is a FIFO, not a regular file (--maps reads the map beside each input; --symbols FILE names one)" \
+  - - 'timeout 10 "${OPFREQ[@]}" --follow --maps fifo.bin'
+row "a missing image is blamed, not its map" 1 "opfreq: nosuch.bin: No such file or directory" - - \
+  'opfreq --follow --maps nosuch.bin'
+row "a missing map says who looked for it" 1 \
+  "opfreq: demo.map: No such file or directory (--maps reads the map beside each input; --symbols FILE names one)" \
+  - - 'opfreq --maps demo.bin'
+row "a name without a file name part has no map" 1 "opfreq: ..: has no file name, so no map beside it" \
+  - - 'opfreq --maps ..'
+printf 'file,address,lcall,acall,count,name\nc.d\\x,0048,0,4,4,delay\nc.d\\x,0040,3,0,3,\nc.d\\x,0100,0,1,1,\n' >sep.exp
+row "only / separates folders" 0 "" sep.exp - "opfreq --csv=calls --maps 'c.d\\x'"
+for abbreviation in f:--follow,\ --functions c:--csv,\ --compare; do
+  row "--${abbreviation%%:*} is ambiguous" 2 "opfreq: --${abbreviation%%:*} is ambiguous: ${abbreviation#*:}" \
+    - - "opfreq --${abbreviation%%:*} demo.bin"
+done
+printf 'Total size of code: 4\n' >overlap.exp
+row "each byte once, however many instructions cover it" 0 "" overlap.exp - \
+  "opfreq --follow overlap.bin | tr -d '\\r' | sed -n 3p"
+printf 'Swept: the code reached from 0000h 0001h 0002h 0003h 0004h 0005h 0006h 0007h and 72 more, offsets 00000h to 0004Fh at address 0000h\n' >entries.exp
+row "line 2 names eight entry points" 0 "" entries.exp - \
+  "opfreq --follow --entry-symbols --symbols desc.sym demo.bin | tr -d '\\r' | sed -n 2p"
 row "a name with a line end makes one line" 1 "opfreq: nosuch?name.bin: No such file or directory" - - \
   "opfreq --json \$'nosuch\\nname.bin' >/dev/null"
 for signal in HUP INT QUIT ALRM TERM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do

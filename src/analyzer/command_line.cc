@@ -133,7 +133,9 @@ class Parser {
     return true;
   }
 
-  bool wrong(std::string problem) {
+  // What is wrong, in a line that also names --help.
+  bool wrong(std::string problem) { return refuse(Problem::ofCommandLine(std::move(problem))); }
+  bool refuse(Problem problem) {
     line_.kind = CommandLine::Kind::Wrong;
     line_.problem = std::move(problem);
     return false;
@@ -259,6 +261,19 @@ const OptionRow* rowOf(int value) {
   return row != kOptions.end() ? &*row : nullptr;
 }
 
+// The long options that `given` ("--f") abbreviates, when it could be more than one of them:
+// "--follow, --functions". Empty when it is one or none.
+std::string candidatesOf(std::string_view given) {
+  if (!given.starts_with("--")) return "";
+  std::string candidates;
+  int count = 0;
+  for (const OptionRow& row : kOptions) {
+    if (row.name == nullptr || !std::string_view(row.name).starts_with(given.substr(2))) continue;
+    candidates += (count++ > 0 ? ", --" : "--") + std::string(row.name);
+  }
+  return count > 1 ? candidates : "";
+}
+
 bool isOption(const std::string& arg, bool slashHelp) {
   return (arg.size() > 1 && arg[0] == '-') || (slashHelp && arg == "/?");
 }
@@ -332,9 +347,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
     if (value == '?') {
       if (optopt >= kFirstLongValue)
         return parser.wrong("option " + nameOf(optopt) + " takes no value"), line;
-      const std::string given =
-          optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
-      return parser.wrong("unknown option " + given.substr(0, given.find('='))), line;
+      std::string given = optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
+      given.resize(std::min(given.size(), given.find('=')));
+      if (const std::string candidates = candidatesOf(given); !candidates.empty()) {
+        return parser.refuse(
+                   Problem::ofText("", given + " is ambiguous: " + candidates, kUsageWrong)),
+               line;
+      }
+      return parser.wrong("unknown option " + given), line;
     }
     // An empty value ("-o ''", "--csv=") names nothing: it is never taken as no value at all.
     if (optarg != nullptr && *optarg == '\0')

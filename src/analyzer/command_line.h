@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analyzer/problem.h"
 #include "analyzer/sweeps.h"
 #include "analyzer/view.h"
 
@@ -32,7 +33,7 @@ struct CommandLine {
   Kind kind = Kind::Usage;
   std::string name;     // Joined: the one file name
   Request request;      // Request
-  std::string problem;  // Wrong: what is wrong, for a line that also names --help
+  Problem problem;      // Wrong: what is wrong
 };
 
 // `args` are the arguments after the program name. With `slashHelp` (Windows), "/?" is --help.

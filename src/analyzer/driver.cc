@@ -61,7 +61,7 @@ RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& con
       out.writeText("opfreq " OPFREQ_VERSION, true);
       break;
     case CommandLine::Kind::Wrong:
-      return {kUsageWrong, {Problem::ofCommandLine(line.problem)}};
+      return {kUsageWrong, {line.problem}};
     case CommandLine::Kind::Request:
       return runRequest(line.request, context);
   }

@@ -26,7 +26,8 @@ std::string describe(const Problem& problem) {
 
 void RunOutcome::add(Problem problem) {
   failSilently(problem.status);
-  problems.push_back(std::move(problem));
+  if (std::find(problems.begin(), problems.end(), problem) == problems.end())
+    problems.push_back(std::move(problem));
 }
 
 void RunOutcome::failSilently(int status) { exitStatus = std::max(exitStatus, status); }

@@ -27,6 +27,7 @@ struct Problem {
 
   // Why, without what: the system's words for `error`, or `text`.
   std::string reason() const;
+  friend bool operator==(const Problem&, const Problem&) = default;
 
   static Problem ofError(std::string subject, int error, int status = kInputFailed) {
     return {Kind::Input, std::move(subject), error, "", status, ""};
@@ -49,6 +50,7 @@ struct RunOutcome {
   int exitStatus = 0;
   std::vector<Problem> problems;  // each a line on standard error, in order
 
+  // A problem already said (one map missing for both builds) is not said again.
   void add(Problem problem);
   // The status of a failure that needs no words (a reader that went away).
   void failSilently(int status);

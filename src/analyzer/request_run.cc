@@ -10,22 +10,37 @@
 #include "analyzer/run_output.h"
 #include "analyzer/sweeps.h"
 #include "analyzer/view.h"
+#include "filein/file_platform.h"
 #include "filein/symbol_file.h"
 
 namespace opfreq {
 namespace {
 
-// The map that SDCC writes beside an input: NAME.map for NAME.ext.
-std::string mapBeside(const std::string& input) {
-  const size_t name = input.find_last_of("/\\") + 1;  // 0 when there is no folder
+// The map that SDCC writes beside an input: NAME.map for NAME.ext. None when the input's name
+// has no file name part ("..", "dir/").
+std::optional<std::string> mapBeside(const std::string& input) {
+  const size_t name = fileNameStart(input);
+  const std::string_view part = std::string_view(input).substr(name);
+  if (part.empty() || part == "." || part == "..") return std::nullopt;
   const size_t dot = input.rfind('.');
   return (dot != std::string::npos && dot > name ? input.substr(0, dot) : input) + ".map";
 }
 
-// The symbols of `path`, or why they cannot be had.
-std::variant<std::shared_ptr<const SymbolTable>, Problem> symbolsOf(const std::string& path) {
-  SymbolFile file = readSymbolFile(path);
-  if (!file.problem.empty()) return Problem::ofText(path, file.problem);
+// Said after any problem with a map that --maps looked for.
+constexpr std::string_view kMapsNote =
+    "--maps reads the map beside each input; --symbols FILE names one";
+
+// The symbols of `path`, or why they cannot be had. A map that --maps found must be a regular
+// file: the user never named it, and a FIFO there would wait for ever.
+std::variant<std::shared_ptr<const SymbolTable>, Problem> symbolsOf(const std::string& path,
+                                                                   bool found = false) {
+  SymbolFile file = readSymbolFile(path, found);
+  if (!file.problem.empty()) {
+    Problem problem = file.error != 0 ? Problem::ofError(path, file.error)
+                                      : Problem::ofText(path, file.problem);
+    if (found) problem.note = kMapsNote;
+    return problem;
+  }
   return std::make_shared<const SymbolTable>(std::move(file.symbols));
 }
 
@@ -49,12 +64,13 @@ class RequestRun {
     int analysed = 0;
     view.begin();
     for (const std::string& name : request_.files) {
-      std::optional<Analysis> analysis = analyse(name, outcome);
-      if (analysis) {
-        view.result(*analysis);
+      std::variant<Analysis, Problem> analysis = analyse(name);
+      if (const Analysis* result = std::get_if<Analysis>(&analysis)) {
+        view.result(*result);
         ++analysed;
       } else {
-        view.failed(name, outcome.problems.back());
+        view.failed(name, std::get<Problem>(analysis));
+        outcome.add(std::move(std::get<Problem>(analysis)));
       }
       if (out.firstError() != 0) break;
     }
@@ -63,51 +79,39 @@ class RequestRun {
   }
 
  private:
-  // Reads and sweeps `name`; none, with its problem added to `outcome`, when it cannot be.
-  std::optional<Analysis> analyse(const std::string& name, RunOutcome& outcome) {
+  // Reads and sweeps `name`, or says why it cannot be.
+  std::variant<Analysis, Problem> analyse(const std::string& name) {
     std::shared_ptr<const SymbolTable> symbols = symbols_;
     SweepOptions sweep = sweep_;
-    if (request_.maps) {
-      if (name == "-") {
-        outcome.add(Problem::ofText(name, "standard input has no map beside it", kUsageWrong));
-        return std::nullopt;
-      }
-      auto map = symbolsOf(mapBeside(name));
-      if (Problem* problem = std::get_if<Problem>(&map)) {
-        outcome.add(std::move(*problem));
-        return std::nullopt;
-      }
-      symbols = std::get<0>(map);
-      if (std::string problem = resolveEntries(sweep, *symbols, mapBeside(name));
-          !problem.empty()) {
-        outcome.add(Problem::ofText(name, std::move(problem), kUsageWrong));
-        return std::nullopt;
-      }
-    }
+    const std::optional<std::string> map = request_.maps ? mapBeside(name) : std::nullopt;
+    if (request_.maps && name == "-")
+      return Problem::ofText(name, "standard input has no map beside it", kUsageWrong);
+    if (request_.maps && !map) return Problem::ofText(name, "has no file name, so no map beside it");
     std::optional<OffsetSet> written;
     const std::span<uint8_t> window(window_.get(), windowSize_);
     if (sweep.written) written.emplace(window.size());
-    LoadedInput input = loadInput(name, window, written ? &*written : nullptr);
-    if (!input.problem) {
-      if (std::string problem = regionProblem(sweep, input.size); !problem.empty())
-        input.problem = Problem::ofText(name, std::move(problem), kUsageWrong);
+    const LoadedInput input = loadInput(name, window, written ? &*written : nullptr);
+    if (input.problem) return *input.problem;
+    // The image before its map, so that a missing image is not blamed on its map.
+    if (map) {
+      auto read = symbolsOf(*map, true);
+      if (Problem* problem = std::get_if<Problem>(&read)) return std::move(*problem);
+      symbols = std::get<0>(read);
+      if (std::string problem = resolveEntries(sweep, *symbols, *map); !problem.empty())
+        return Problem::ofText(name, std::move(problem), kUsageWrong);
     }
-    if (input.problem) {
-      outcome.add(std::move(*input.problem));
-      return std::nullopt;
-    }
-    std::optional<Analysis> analysis(std::in_place);
-    analysis->name = name;
-    analysis->format = input.format;
-    analysis->imageSize = input.size;
-    analysis->symbols = std::move(symbols);
+    if (std::string problem = regionProblem(sweep, input.size); !problem.empty())
+      return Problem::ofText(name, std::move(problem), kUsageWrong);
+    Analysis analysis;
+    analysis.name = name;
+    analysis.format = input.format;
+    analysis.imageSize = input.size;
+    analysis.symbols = std::move(symbols);
     const SweepInput swept{window, input.size, written ? &*written : nullptr};
-    sweepImage(swept, sweep, *analysis);
+    sweepImage(swept, sweep, analysis);
     // A sweep that found nothing is no answer, though nothing failed on the way.
-    if (std::string problem = sweepProblem(swept, sweep, *analysis); !problem.empty()) {
-      outcome.add(Problem::ofText(name, std::move(problem)));
-      return std::nullopt;
-    }
+    if (std::string problem = sweepProblem(swept, sweep, analysis); !problem.empty())
+      return Problem::ofText(name, std::move(problem));
     return analysis;
   }
 
@@ -128,8 +132,9 @@ RunOutcome runRequest(const Request& request, const RunContext& context) {
     std::vector<std::string> read;
     if (request.symbols) read.push_back(*request.symbols);
     if (request.maps) {
-      std::transform(request.files.begin(), request.files.end(), std::back_inserter(read),
-                     mapBeside);
+      for (const std::string& file : request.files) {
+        if (std::optional<std::string> map = mapBeside(file)) read.push_back(std::move(*map));
+      }
     }
     if (std::optional<Problem> problem = output.open(*request.output, request.files, read))
       return {problem->status, {std::move(*problem)}};
@@ -148,7 +153,9 @@ RunOutcome runRequest(const Request& request, const RunContext& context) {
   const std::unique_ptr<View> view = request.view({output.stream(), context.reportName});
   const int analysed =
       RequestRun(request, sweep, std::move(symbols)).run(*view, output.stream(), outcome);
-  output.finish(analysed > 0, outcome);
+  // A run whose views wrote nothing (a comparison of which one build failed) leaves the file
+  // as it was, as does one of which no input could be analysed (whatever JSON said of them).
+  output.finish(analysed > 0 && output.stream().wroteAny(), outcome);
   return outcome;
 }
 

@@ -31,9 +31,9 @@ struct Request {
 struct CommandLine {
   enum class Kind { Usage, Joined, Help, Version, Request, Wrong };
   Kind kind = Kind::Usage;
-  std::string name;     // Joined: the one file name
-  Request request;      // Request
-  Problem problem;      // Wrong: what is wrong
+  std::string name;  // Joined: the one file name
+  Request request;   // Request
+  Problem problem;   // Wrong: what is wrong
 };
 
 // `args` are the arguments after the program name. With `slashHelp` (Windows), "/?" is --help.

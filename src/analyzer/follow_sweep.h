@@ -40,7 +40,8 @@ struct FollowTrace {
 
 // Shows `visitor` (see code_scanner.h) each instruction reached in the region of `info`, whose
 // bytes, overlap, entries and tables it sets. Code that jumps into the middle of an instruction
-// counts an instruction there too; a byte that two instructions cover is one byte of the code. Instantiated for the visitors that the sweeps use.
+// counts an instruction there too; a byte that two instructions cover is one byte of the code.
+// Instantiated for the visitors that the sweeps use.
 template <typename Visitor>
 FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Visitor& visitor,
                        SweepInfo& info);

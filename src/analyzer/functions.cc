@@ -15,8 +15,7 @@ class FunctionTracer {
  public:
   // Marks its own in `marks`, the follow sweep's.
   // Where instructions overlap, a function's bytes are counted one by one: `overlapping`.
-  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks,
-                 bool overlapping)
+  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks, bool overlapping)
       : region_(input, region), marks_(marks) {
     if (overlapping) stamps_.resize(region.size());
   }
@@ -96,7 +95,8 @@ class FunctionTracer {
       marks[index] = mark | kOwned;
       const uint8_t* code = bytes + index;
       const auto [length, flow] = kSteps[*code];
-      if (!stamps_.empty()) [[unlikely]] own(index, length);
+      if (!stamps_.empty()) [[unlikely]]
+        own(index, length);
       if (counts[*code]++ == 0) [[unlikely]] {
         touched_[*code / 64] |= uint64_t{1} << *code % 64;
         ++distinct_;

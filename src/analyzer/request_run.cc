@@ -33,11 +33,11 @@ constexpr std::string_view kMapsNote =
 // The symbols of `path`, or why they cannot be had. A map that --maps found must be a regular
 // file: the user never named it, and a FIFO there would wait for ever.
 std::variant<std::shared_ptr<const SymbolTable>, Problem> symbolsOf(const std::string& path,
-                                                                   bool found = false) {
+                                                                    bool found = false) {
   SymbolFile file = readSymbolFile(path, found);
   if (!file.problem.empty()) {
-    Problem problem = file.error != 0 ? Problem::ofError(path, file.error)
-                                      : Problem::ofText(path, file.problem);
+    Problem problem =
+        file.error != 0 ? Problem::ofError(path, file.error) : Problem::ofText(path, file.problem);
     if (found) problem.note = kMapsNote;
     return problem;
   }
@@ -86,7 +86,8 @@ class RequestRun {
     const std::optional<std::string> map = request_.maps ? mapBeside(name) : std::nullopt;
     if (request_.maps && name == "-")
       return Problem::ofText(name, "standard input has no map beside it", kUsageWrong);
-    if (request_.maps && !map) return Problem::ofText(name, "has no file name, so no map beside it");
+    if (request_.maps && !map)
+      return Problem::ofText(name, "has no file name, so no map beside it");
     std::optional<OffsetSet> written;
     const std::span<uint8_t> window(window_.get(), windowSize_);
     if (sweep.written) written.emplace(window.size());

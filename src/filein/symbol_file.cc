@@ -93,8 +93,8 @@ std::string_view SymbolTable::nameAt(uint64_t symbol) const {
 std::string_view SymbolTable::nameOf(uint16_t address) const {
   const std::span<const uint64_t> here = at(address);
   if (here.empty()) return "";
-  const auto named = std::find_if(here.begin(), here.end(),
-                                  [&](uint64_t s) { return !isAreaSymbol(nameAt(s)); });
+  const auto named =
+      std::find_if(here.begin(), here.end(), [&](uint64_t s) { return !isAreaSymbol(nameAt(s)); });
   return nameAt(named != here.end() ? *named : here.front());
 }
 
@@ -105,8 +105,8 @@ std::string_view SymbolTable::codeNameOf(uint16_t address) const {
 }
 
 std::optional<uint16_t> SymbolTable::addressOf(std::string_view name) const {
-  const auto found = std::find_if(symbols_.begin(), symbols_.end(),
-                                  [&](uint64_t s) { return nameAt(s) == name; });
+  const auto found =
+      std::find_if(symbols_.begin(), symbols_.end(), [&](uint64_t s) { return nameAt(s) == name; });
   return found != symbols_.end() ? std::optional(addressIn(*found)) : std::nullopt;
 }
 

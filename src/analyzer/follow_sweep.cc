@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "analyzer/code_scanner.h"
-#include "analyzer/region_code.h"
+#include "analyzer/control_flow.h"
 
 namespace opfreq {
 namespace {
@@ -12,39 +12,34 @@ constexpr uint16_t kFirstVector = 3;  // past the reset address
 constexpr uint16_t kVectorSpacing = 8;
 constexpr int kVectors = 20;
 
+// The follow sweep's policy for the walk: each instruction counted once, at the first visit,
+// and every call followed into its target.
 template <typename Visitor>
 class Follower {
  public:
   Follower(const SweepInput& input, Visitor& visitor, const Region& region)
-      : region_(input, region), visitor_(visitor), marks_(clearMarks(region.size())) {
-    pending_.reserve(region.size());
-  }
+      : flow_(input, region), visitor_(visitor), marks_(clearMarks(region.size())) {}
 
   // Traces from `entry` when its byte is readable; says whether it was.
   bool trace(uint16_t entry) {
-    if (!region_.readable(region_.indexOf(entry), 1)) return false;
-    follow(entry);
-    while (!pending_.empty()) {
-      const uint16_t address = pending_.back();
-      pending_.pop_back();
-      follow(address);
-    }
+    if (!flow_.code().readable(flow_.code().indexOf(entry), 1)) return false;
+    flow_.walk(entry, *this);
     return true;
   }
 
   // A vector is traced when it holds LJMP, AJMP or RETI that fits, whose jump target can be
   // read, and that no counted instruction covers.
   bool traceVector(uint16_t vector) {
-    const size_t index = region_.indexOf(vector);
-    if (!region_.readable(index, 1) || covered(index)) return false;
-    const uint8_t* code = region_.code(index);
-    const auto [length, flow] = kSteps[*code];
-    if (!region_.readable(index, length)) return false;
-    if (*code == 0x32) return trace(vector);  // RETI
-    if (flow != Flow::Jump || *code == 0x80) return false;
-    const auto next = static_cast<uint16_t>(vector + length);
-    const uint16_t target = *code == 0x02 ? longTarget(code) : pageTarget(code, next);
-    return region_.readable(region_.indexOf(target), 1) && trace(vector);
+    const RegionCode& code = flow_.code();
+    const size_t index = code.indexOf(vector);
+    if (!code.readable(index, 1) || (marks_[index] & kCovered) != 0) return false;
+    const uint8_t* bytes = code.code(index);
+    const auto [length, flow] = kSteps[*bytes];
+    if (!code.readable(index, length)) return false;
+    if (*bytes == kReti) return trace(vector);
+    if (flow != Flow::Jump || *bytes == kSjmp) return false;
+    const uint16_t target = targetOf(bytes, static_cast<uint16_t>(vector + length));
+    return code.readable(code.indexOf(target), 1) && trace(vector);
   }
 
   int64_t bytesSwept() const { return bytesSwept_; }
@@ -53,11 +48,17 @@ class Follower {
   const std::vector<uint16_t>& tables() const { return tables_; }
   RegionMarks takeMarks() { return std::move(marks_); }
 
+  // The walk's policy.
+  bool enter(size_t index, uint16_t /*address*/) const { return (marks_[index] & kCounted) == 0; }
+  void take(const Instruction& instruction, size_t index) {
+    marks_[index] = marks_[index] | kCounted;
+    cover(index, instruction.length);
+    visitor_.instruction(instruction);
+  }
+  static bool intoCall(uint16_t /*target*/) { return true; }
+  void readTable(const JumpTable& table) { tables_.push_back(table.base); }
+
  private:
-  void push(uint16_t address) { pending_.push_back(address); }
-
-  bool covered(size_t index) const { return (marks_[index] & kCovered) != 0; }
-
   // Each byte of the code once, however many instructions cover it.
   void cover(size_t index, size_t length) {
     for (size_t i = index; i < index + length; ++i) {
@@ -72,67 +73,9 @@ class Follower {
     }
   }
 
-  // The jump table that JMP @A+DPTR at index `jump` reads, if any, left to be traced. Out of
-  // the way of the loop that every instruction takes: JMP @A+DPTR is rare.
-  [[gnu::noinline]] void followTable(size_t jump) {
-    if (std::optional<JumpTable> table = region_.tableAt(jump)) {
-      pending_.insert(pending_.end(), table->entries.begin(), table->entries.end());
-      tables_.push_back(table->base);
-    }
-  }
-
-  // Follows one path from `address` until it ends or meets counted code, and leaves the other
-  // way of each branch and call for later.
-  void follow(uint16_t address) {
-    for (;;) {
-      const size_t index = region_.indexOf(address);
-      if (index >= region_.size() || (marks_[index] & kCounted) != 0) return;
-      const uint8_t* code = region_.code(index);
-      const auto [length, flow] = kSteps[*code];
-      if (!region_.readable(index, length)) return;
-      marks_[index] = marks_[index] | kCounted;
-      cover(index, length);
-      const auto next = static_cast<uint16_t>(address + length);
-      const Instruction instruction{region_.offsetOf(index), address, *code, length, std::nullopt};
-      switch (flow) {
-        case Flow::Next:
-          visitor_.instruction(instruction);
-          address = next;
-          break;
-        case Flow::Jump:
-          visitor_.instruction(instruction);
-          address = *code == 0x02   ? longTarget(code)
-                    : *code == 0x80 ? relativeTarget(code, length, next)
-                                    : pageTarget(code, next);
-          break;
-        case Flow::Branch:
-          visitor_.instruction(instruction);
-          push(relativeTarget(code, length, next));
-          address = next;
-          break;
-        case Flow::Call: {
-          const uint16_t target = *code == 0x12 ? longTarget(code) : pageTarget(code, next);
-          visitor_.instruction({region_.offsetOf(index), address, *code, length, target});
-          push(target);
-          address = next;
-          break;
-        }
-        case Flow::Indirect:
-          visitor_.instruction(instruction);
-          followTable(index);
-          return;
-        case Flow::Return:
-        case Flow::Undefined:
-          visitor_.instruction(instruction);
-          return;
-      }
-    }
-  }
-
-  RegionCode region_;
+  ControlFlow flow_;
   Visitor& visitor_;
   RegionMarks marks_;
-  std::vector<uint16_t> pending_;  // addresses still to visit
   int64_t bytesSwept_ = 0;
   int64_t overlap_ = 0;
   std::vector<uint16_t> tables_;

@@ -1,17 +1,9 @@
-// The follow sweep: only the instructions that control can reach. Tracing starts at the reset
-// address (0000h, or that of --vectors), then each extra entry point, then each interrupt vector
-// (reset + 3 + 8k, k = 0 to 19) that holds LJMP, AJMP or RETI whose instruction fits, whose jump
-// target can be read and which no instruction counted so far covers, then the late entry points
-// (code symbols). Each instruction is taken once, at the first visit; a jump into an
-// instruction's middle starts another one there. Tracing stops at a byte that is not readable,
-// an instruction that does not fit, and where the opcode table says control goes nowhere that
-// can be known (RET, RETI, A5h), but for a jump table:
-//
-// JMP @A+DPTR at J reads the table at T when a MOV DPTR,#T lies at J - d, d at most 16, from
-// which instructions that only ever go on to the next one lead exactly to J (the smallest such
-// d). The table's entries are the LJMP, AJMP and SJMP instructions one after another from T,
-// up to the first that is none of them or does not fit, and never from T + 256 on; each is
-// traced as any instruction is.
+// The follow sweep: only the instructions that control can reach, by the rules of
+// control_flow.h. Tracing starts at the reset address (0000h, or that of --vectors), then each
+// extra entry point, then each interrupt vector (reset + 3 + 8k, k = 0 to 19) that holds LJMP,
+// AJMP or RETI whose instruction fits, whose jump target can be read and which no instruction
+// counted so far covers, then the late entry points (code symbols). Each instruction is taken
+// once, at the first visit; a jump into an instruction's middle starts another one there.
 #ifndef OPFREQ_ANALYZER_FOLLOW_SWEEP_H_
 #define OPFREQ_ANALYZER_FOLLOW_SWEEP_H_
 

@@ -5,26 +5,27 @@
 #include <bit>
 #include <memory>
 
-#include "analyzer/region_code.h"
+#include "analyzer/control_flow.h"
 
 namespace opfreq {
 namespace {
 
-// Traces one function after another, each from its start, through what the sweep counted.
+// Traces one function after another, each from its start, through what the sweep counted: the
+// walk's policy that stops at what another function owns or starts, and never follows a call.
 class FunctionTracer {
  public:
-  // Marks its own in `marks`, the follow sweep's.
-  // Where instructions overlap, a function's bytes are counted one by one: `overlapping`.
+  // Marks its own in `marks`, the follow sweep's. Where instructions overlap, a function's bytes
+  // are counted one by one: `overlapping`.
   FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks, bool overlapping)
-      : region_(input, region), marks_(marks) {
+      : flow_(input, region), marks_(marks) {
     if (overlapping) stamps_.resize(region.size());
   }
 
   // Marks `address` as a function's start if the sweep counted an instruction there; says
   // whether it did.
   bool addStart(uint16_t address) {
-    const size_t index = region_.indexOf(address);
-    if (index >= region_.size() || (marks_[index] & kCounted) == 0) return false;
+    const size_t index = flow_.code().indexOf(address);
+    if (index >= flow_.code().size() || (marks_[index] & kCounted) == 0) return false;
     marks_[index] = marks_[index] | kFunctionStart;
     return true;
   }
@@ -35,13 +36,8 @@ class FunctionTracer {
     start_ = start;
     ++stamp_;
     ownBytes_ = 0;
-    pending_.assign(1, start);
-    while (!pending_.empty()) {
-      const uint16_t address = pending_.back();
-      pending_.pop_back();
-      follow(address);
-    }
-    // The sums come from the counts by opcode, which keeps the loop above to counting.
+    flow_.walk(start, *this);
+    // The sums come from the counts by opcode, which keeps the walk to counting.
     const size_t first = opcodes.size();
     opcodes.resize(first + distinct_);
     OpcodeCount* out = opcodes.data() + first;
@@ -74,66 +70,29 @@ class FunctionTracer {
     callees_.clear();
   }
 
- private:
-  void follow(uint16_t address) {
-    // In locals, which the loop that every instruction takes keeps in registers.
-    RegionMark* const marks = marks_;
-    int32_t* const counts = counts_.data();
-    const uint8_t* const bytes = region_.code(0);
-    const size_t size = region_.size();
-    const uint16_t first = region_.addressOf(0);
-    const uint16_t start = start_;
-    for (;;) {
-      const size_t index = static_cast<uint16_t>(address - first);
-      // Nothing the sweep counted, something already owned, or another function's start.
-      if (index >= size) return;
-      const RegionMark mark = marks[index];
-      if ((mark & (kCounted | kOwned)) != kCounted ||
-          ((mark & kFunctionStart) != 0 && address != start)) {
-        return;
-      }
-      marks[index] = mark | kOwned;
-      const uint8_t* code = bytes + index;
-      const auto [length, flow] = kSteps[*code];
-      if (!stamps_.empty()) [[unlikely]]
-        own(index, length);
-      if (counts[*code]++ == 0) [[unlikely]] {
-        touched_[*code / 64] |= uint64_t{1} << *code % 64;
-        ++distinct_;
-      }
-      const auto next = static_cast<uint16_t>(address + length);
-      if (flow == Flow::Next) [[likely]] {
-        address = next;
-        continue;
-      }
-      switch (flow) {
-        case Flow::Next:
-          break;
-        case Flow::Jump:
-          address = *code == 0x02   ? longTarget(code)
-                    : *code == 0x80 ? relativeTarget(code, length, next)
-                                    : pageTarget(code, next);
-          break;
-        case Flow::Branch:
-          pending_.push_back(relativeTarget(code, length, next));
-          address = next;
-          break;
-        case Flow::Call:
-          callees_.push_back(*code == 0x12 ? longTarget(code) : pageTarget(code, next));
-          address = next;
-          break;
-        case Flow::Indirect:
-          if (const std::optional<JumpTable> table = region_.tableAt(index)) {
-            pending_.insert(pending_.end(), table->entries.begin(), table->entries.end());
-          }
-          return;
-        case Flow::Return:
-        case Flow::Undefined:
-          return;
-      }
+  // The walk's policy: nothing the sweep did not count, nothing already owned, and no other
+  // function's start (a jump there is a tail call).
+  bool enter(size_t index, uint16_t address) const {
+    const RegionMark mark = marks_[index];
+    return (mark & (kCounted | kOwned)) == kCounted &&
+           ((mark & kFunctionStart) == 0 || address == start_);
+  }
+  void take(const Instruction& instruction, size_t index) {
+    marks_[index] = marks_[index] | kOwned;
+    if (!stamps_.empty()) [[unlikely]]
+      own(index, instruction.length);
+    if (counts_[instruction.opcode]++ == 0) [[unlikely]] {
+      touched_[instruction.opcode / 64] |= uint64_t{1} << instruction.opcode % 64;
+      ++distinct_;
     }
   }
+  bool intoCall(uint16_t target) {
+    callees_.push_back(target);
+    return false;
+  }
+  static void readTable(const JumpTable& /*table*/) {}
 
+ private:
   // Counts the bytes of the function's instruction at `index` that none of its others covers.
   void own(size_t index, size_t length) {
     for (size_t i = index; i < index + length; ++i) {
@@ -144,10 +103,9 @@ class FunctionTracer {
     }
   }
 
-  RegionCode region_;
+  ControlFlow flow_;
   RegionMark* marks_;   // by region index
   uint16_t start_ = 0;  // of the function being traced
-  std::vector<uint16_t> pending_;
   // The function being traced: its counts by opcode, the opcodes counted (a bit each, so that
   // they come out in order), the addresses called.
   std::array<int32_t, 256> counts_{};
@@ -192,7 +150,7 @@ FunctionProfiles profileFunctions(const SweepInput& input, const Region& region,
   std::sort(vectors.begin(), vectors.end());
   std::sort(entries.begin(), entries.end());
   // Every address that may start a function, a bit each, so that they come out in order.
-  std::array<uint64_t, 65536 / 64> marked{};
+  std::array<uint64_t, kCodeSpace / 64> marked{};
   const auto mark = [&](uint16_t address) { marked[address / 64] |= uint64_t{1} << address % 64; };
   mark(starts.reset);
   for (const std::span<const uint16_t> list :

@@ -23,6 +23,29 @@ enum class Flow : uint8_t {
   Undefined,  // nowhere that can be known: the undefined A5h
 };
 
+// The 8051's code memory: what 16-bit addresses reach, and the most any sweep reads.
+inline constexpr int64_t kCodeSpace = 65536;
+
+// The opcodes that the tracers and the legacy sweep look for by name.
+inline constexpr uint8_t kNop = 0x00;
+inline constexpr uint8_t kLjmp = 0x02;
+inline constexpr uint8_t kLcall = 0x12;
+inline constexpr uint8_t kRet = 0x22;
+inline constexpr uint8_t kAddImmediate = 0x24;  // ADD A,#data
+inline constexpr uint8_t kReti = 0x32;
+inline constexpr uint8_t kJmpIndirect = 0x73;  // JMP @A+DPTR
+inline constexpr uint8_t kSjmp = 0x80;
+inline constexpr uint8_t kMovcPc = 0x83;    // MOVC A,@A+PC
+inline constexpr uint8_t kMovDptr = 0x90;   // MOV DPTR,#data16
+inline constexpr uint8_t kMovcDptr = 0x93;  // MOVC A,@A+DPTR
+inline constexpr uint8_t kPop = 0xD0;
+inline constexpr uint8_t kClrA = 0xE4;
+inline constexpr uint8_t kMovDirectA = 0xF5;  // MOV direct,A
+inline constexpr uint8_t kMovR7A = 0xFF;      // also erased EPROM and flash
+// The eight AJMP and eight ACALL opcodes: the low five bits, the top three being address bits.
+constexpr bool isAjmp(uint8_t op) { return (op & 0x1F) == 0x01; }
+constexpr bool isAcall(uint8_t op) { return (op & 0x1F) == 0x11; }
+
 struct OpcodeEntry {
   std::string_view mnemonic;
   int32_t cmdlen;
@@ -307,8 +330,8 @@ constexpr uint16_t relativeTarget(const uint8_t* code, size_t length, uint16_t n
 // Any of them.
 constexpr uint16_t targetOf(const uint8_t* code, uint16_t next) {
   const uint8_t op = code[0];
-  if (op == 0x02 || op == 0x12) return longTarget(code);
-  if ((op & 0x0F) == 0x01) return pageTarget(code, next);
+  if (op == kLjmp || op == kLcall) return longTarget(code);
+  if (isAjmp(op) || isAcall(op)) return pageTarget(code, next);
   return relativeTarget(code, static_cast<size_t>(OpcodeTable[op].cmdlen), next);
 }
 

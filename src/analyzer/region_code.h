@@ -1,6 +1,6 @@
-// The bytes of a region read as code, for the tracers that follow control through it (the
-// follow sweep, the function profiles): which offsets can be read, each opcode's length and
-// flow side by side, and the jump table that a JMP @A+DPTR reads.
+// The bytes of a region read as code, for the tracers that follow control through it
+// (control_flow.h): which offsets can be read, each opcode's length and flow side by side, and
+// the marks the tracers leave on each byte.
 #ifndef OPFREQ_ANALYZER_REGION_CODE_H_
 #define OPFREQ_ANALYZER_REGION_CODE_H_
 
@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
-#include <optional>
-#include <vector>
 
 #include "analyzer/opcode_table.h"
 #include "analyzer/region.h"
@@ -55,12 +53,6 @@ inline RegionMarks clearMarks(size_t count) {
   return RegionMarks(marks);
 }
 
-// A jump table: its base, and the addresses of its entries in order.
-struct JumpTable {
-  uint16_t base = 0;
-  std::vector<uint16_t> entries;
-};
-
 class RegionCode {
  public:
   RegionCode(const SweepInput& input, const Region& region)
@@ -87,12 +79,6 @@ class RegionCode {
     }
     return true;
   }
-
-  // The table that JMP @A+DPTR at index `jump` reads: the operand T of the nearest MOV DPTR,#T
-  // at most 16 bytes before it from which instructions that only go on to the next lead exactly
-  // to it; its entries the LJMP, AJMP and SJMP instructions from T on that fit, up to the first
-  // that is none of them, and never from T + 256 on. None when there is no such MOV or no entry.
-  std::optional<JumpTable> tableAt(size_t jump) const;
 
  private:
   const uint8_t* bytes_;  // the region's first byte

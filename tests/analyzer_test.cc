@@ -8,6 +8,7 @@
 #include "analyzer/call_targets.h"
 #include "analyzer/code_scanner.h"
 #include "analyzer/opcode_table.h"
+#include "analyzer/report.h"
 
 namespace opfreq {
 namespace {
@@ -28,7 +29,7 @@ Swept sweep(const std::vector<uint8_t>& file) {
   s.run->fileSize = static_cast<int32_t>(file.size());
   StringSink sink;
   OutputStream out(sink);
-  scanCode(*image, *s.run, out);
+  writeWarnings(scanCode(*image, *s.run), out);
   s.warnings = sink.text;
   for (uint32_t a = 0; a < 65536; ++a) {
     if (const uint16_t n = s.run->calls.countOf(static_cast<uint16_t>(a)); n != 0) {

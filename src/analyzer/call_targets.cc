@@ -12,7 +12,7 @@ constexpr size_t kTables = 4;
 // The tables in one block: large enough that the allocator takes it from the system as fresh
 // zeroed pages instead of clearing reused memory.
 uint16_t* allocateTables() {
-  void* block = std::calloc(kTables * 65536, sizeof(uint16_t));
+  void* block = std::calloc(kTables * kCodeSpace, sizeof(uint16_t));
   if (block == nullptr) throw std::bad_alloc();
   return static_cast<uint16_t*>(block);
 }
@@ -21,9 +21,9 @@ uint16_t* allocateTables() {
 
 CallTable::CallTable()
     : counts_(allocateTables()),
-      hot_(counts_.get() + 65536),
-      called_(hot_ + 65536),
-      acalls_(called_ + 65536) {}
+      hot_(counts_.get() + kCodeSpace),
+      called_(hot_ + kCodeSpace),
+      acalls_(called_ + kCodeSpace) {}
 
 std::vector<CallSite> CallTable::hotSites() const {
   std::vector<uint16_t> addresses(hot_, hot_ + hotCount_);

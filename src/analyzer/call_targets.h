@@ -16,6 +16,8 @@
 #include <span>
 #include <vector>
 
+#include "analyzer/opcode_table.h"
+
 namespace opfreq {
 
 // The fewest calls that can pass a threshold of the search; sites called less can be left out.
@@ -65,7 +67,7 @@ class CallTable {
   std::vector<CallSite> hotSites() const;
   // The `limit` most called addresses (all of them by default): by count, most first, then by
   // address.
-  std::vector<CallTarget> byCount(size_t limit = 65536) const;
+  std::vector<CallTarget> byCount(size_t limit = kCodeSpace) const;
 
  private:
   struct Free {

@@ -1,12 +1,12 @@
-// The sweep: one linear pass from offset 0 that takes every byte it lands on as an opcode,
-// counts it, and steps over the operands by the instruction's length. LCALL (12h) and the eight
-// ACALL opcodes (low five bits 11h) have their targets decoded and counted. Nothing is followed
-// or resynchronised: data is swept exactly like code.
+// The kernel that every sweep shares: sweepSpan, one linear pass over a span of offsets that
+// takes every byte it lands on as an opcode and steps over the operands by the instruction's
+// length, decoding the targets of LCALL and the eight ACALLs. The legacy sweep (scanCode) is
+// that pass over the first 64 KiB, data swept exactly like code; the region sweep runs it over
+// each run of readable offsets (sweeps.h); the follow sweep shows its instructions the same way.
 //
-// Every sweep (this one, the linear and the follow sweep) shows each instruction it takes to a
-// visitor, which does what it likes with it: Counter counts opcodes and calls into a RunState.
-// A visitor is a template parameter, so that the call costs nothing in the sweep's inner loop.
-// It has two members:
+// Every sweep shows each instruction it takes to a visitor, which does what it likes with it:
+// Counter counts opcodes and calls into a RunState. A visitor is a template parameter, so that
+// the call costs nothing in the sweep's inner loop. It has two members:
 //   void instruction(const Instruction&);
 //   void repeated(const Instruction& first, size_t count);  // `count` one-byte instructions
 //                                                          // like `first`, one after another
@@ -21,7 +21,6 @@
 
 #include "analyzer/opcode_table.h"
 #include "analyzer/run_state.h"
-#include "textout/output_stream.h"
 
 namespace opfreq {
 
@@ -29,9 +28,15 @@ namespace opfreq {
 // which is what a read past the end of the file delivers.
 using CodeImage = std::array<uint8_t, kCodeWindow>;
 
-// Writes the two warning lines when they apply (first byte not 02h; file over 64 KiB), then
-// sweeps `image`. run.fileSize must be 1 or more.
-void scanCode(std::span<const uint8_t, kCodeWindow> image, RunState& run, OutputStream& out);
+// What the legacy sweep notices of an image, for its report to put into words.
+struct LegacyWarnings {
+  bool notLjmpFirst = false;  // offset 0 holds no LJMP: possibly not 8051 code
+  bool cut = false;           // the image goes on past offset FFFFh, the last swept
+  friend bool operator==(const LegacyWarnings&, const LegacyWarnings&) = default;
+};
+
+// Sweeps `image`, and says which of the two warnings apply. run.fileSize must be 1 or more.
+LegacyWarnings scanCode(std::span<const uint8_t, kCodeWindow> image, RunState& run);
 
 struct Instruction {
   size_t offset;     // in the image
@@ -48,7 +53,7 @@ class Counter {
   void instruction(const Instruction& i) {
     ++run_.opcodeCount[i.opcode];
     if (!i.callTarget) return;
-    if (i.opcode == 0x12) {
+    if (i.opcode == kLcall) {
       run_.calls.count(*i.callTarget);
     } else {
       ++run_.acallCount;
@@ -74,7 +79,7 @@ constexpr size_t kSlowPath = size_t{1} << 20;
 constexpr std::array<size_t, 256> kAdvance = [] {
   std::array<size_t, 256> table{};
   for (size_t op = 0; op < 256; ++op) {
-    const bool slow = OpcodeTable[op].flow == Flow::Call || op == 0x00 || op == 0xFF;
+    const bool slow = OpcodeTable[op].flow == Flow::Call || op == kNop || op == kMovR7A;
     table[op] = slow ? kSlowPath : static_cast<size_t>(OpcodeTable[op].cmdlen);
   }
   return table;
@@ -106,7 +111,7 @@ template <typename Visitor>
 size_t slowStep(const uint8_t* bytes, size_t pos, size_t last, uint32_t bias, Visitor& visitor) {
   const uint8_t op = bytes[pos];
   const auto address = static_cast<uint16_t>(pos + bias);
-  if (op == 0x00 || op == 0xFF) {
+  if (op == kNop || op == kMovR7A) {
     const size_t count = runLength(bytes, pos, last);
     visitor.repeated({pos, address, op, 1, std::nullopt}, count);
     return pos + count;

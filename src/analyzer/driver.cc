@@ -2,40 +2,33 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 
 #include "analyzer/command_line.h"
-#include "analyzer/input_loader.h"
 #include "analyzer/request_run.h"
 #include "analyzer/run_output.h"
-#include "analyzer/sweeps.h"
 #include "analyzer/usage.h"
-#include "analyzer/view.h"
 #include "filein/binary_file.h"
 
 namespace opfreq {
 namespace {
 
-// The arguments joined into one file name, as opfreq has always taken them.
+// The arguments joined into one file name, as opfreq has always taken them: a request of that
+// one file and the legacy report.
 RunOutcome analyseJoined(const std::string& name, const std::vector<std::string>& args,
                          const RunContext& context) {
   // A blank line in a list of names must not read the caller's input, as the usage path would.
   if (std::all_of(args.begin(), args.end(), [](const auto& n) { return n.empty(); })) {
     return {kInputFailed, {Problem::ofText("\"" + name + "\"", "empty file name")}};
   }
-  // The whole input is read before anything is written.
-  const auto image = std::make_unique_for_overwrite<CodeImage>();
-  LoadedInput input = loadInput(name, *image, nullptr);
-  if (input.problem) {
-    if (input.problem->error == ENOENT && args.size() > 1 && pathExists(args[0])) {
-      input.problem->note =
-          "the arguments are joined into one file name; run opfreq once per image";
+  Request request;
+  request.files = {name};
+  RunOutcome outcome = runRequest(request, context);
+  for (Problem& problem : outcome.problems) {
+    if (problem.error == ENOENT && problem.subject == name && args.size() > 1 &&
+        pathExists(args[0])) {
+      problem.note = "the arguments are joined into one file name; run opfreq once per image";
     }
-    return {kInputFailed, {std::move(*input.problem)}};
   }
-  analyseImage(context.reportName(name), *image, static_cast<int32_t>(input.size), context.out);
-  RunOutcome outcome;
-  RunOutput(context.out).finish(true, outcome);
   return outcome;
 }
 
@@ -68,14 +61,6 @@ RunOutcome runOpfreq(const std::vector<std::string>& args, const RunContext& con
   RunOutcome outcome;
   RunOutput(out).finish(true, outcome);
   return outcome;
-}
-
-void analyseImage(std::string_view fileName, const CodeImage& image, int32_t fileSize,
-                  OutputStream& out) {
-  Analysis analysis;
-  analysis.name = fileName;
-  sweepImage({image, fileSize, nullptr}, {}, analysis);
-  makeLegacyReport({out})->result(analysis);
 }
 
 }  // namespace opfreq

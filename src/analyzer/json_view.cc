@@ -2,7 +2,7 @@
 // every opcode and every called address and exact integer counts, for scripts and CI. An input
 // that could not be analysed has an object with its error in its place.
 #include "analyzer/opcode_table.h"
-#include "analyzer/view.h"
+#include "analyzer/view_makers.h"
 #include "analyzer/view_text.h"
 #include "textout/text_escape.h"
 
@@ -29,10 +29,10 @@ std::string_view modeName(SweepMode mode) {
       return "written";
     case SweepMode::Range:
       return "range";
-    case SweepMode::Linear:
+    case SweepMode::Legacy:
       break;
   }
-  return "linear";
+  return "linear";  // as scripts have read it since before the other sweeps
 }
 
 void writeNumbers(ViewText& text, const std::vector<uint16_t>& numbers) {

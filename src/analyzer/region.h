@@ -9,13 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/opcode_table.h"
 #include "filein/offset_set.h"
 #include "textout/text_escape.h"
 
 namespace opfreq {
-
-// The widest region, and the address space it is mapped into.
-constexpr int64_t kRegionLimit = 65536;
 
 struct Region {
   int64_t from = 0;  // image offsets, inclusive
@@ -41,11 +39,12 @@ struct SweepInput {
   const OffsetSet* written = nullptr;  // the offsets a record text wrote; null: all of them
 };
 
-enum class SweepMode { Linear, Written, Range, Follow };
+// Legacy: the sweep of the report without options; Written and Range: the region sweep.
+enum class SweepMode { Legacy, Written, Range, Follow };
 
 // What was swept.
 struct SweepInfo {
-  SweepMode mode = SweepMode::Linear;
+  SweepMode mode = SweepMode::Legacy;
   Region region;
   bool written = false;  // only the offsets a record text wrote were read
   int64_t bytes = 0;     // the bytes that the instructions counted cover, each once

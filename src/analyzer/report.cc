@@ -3,7 +3,7 @@
 #include <string>
 
 #include "analyzer/opcode_table.h"
-#include "analyzer/view.h"
+#include "analyzer/view_makers.h"
 #include "textout/extended.h"
 #include "textout/text_escape.h"
 
@@ -11,6 +11,12 @@ namespace opfreq {
 std::string opcodeColumns(size_t op) {
   return hexDigits(op, 2) + "  " +
          (std::string(OpcodeTable[op].mnemonic) + std::string(24, ' ')).substr(0, 24);
+}
+
+void writeWarnings(const LegacyWarnings& warnings, OutputStream& out) {
+  // Both texts are kept as stored reports have them, the missing blank and "testing" included.
+  if (warnings.notLjmpFirst) out.writeText("Warning: possibly not 8051 binary code", true);
+  if (warnings.cut) out.writeText("Warning:only first 64KB are testing", true);
 }
 
 void writeReport(const RunState& run, const OpcodeRanking& ranking, OutputStream& out,
@@ -83,7 +89,7 @@ class LegacyReport : public View {
   void result(const Analysis& analysis) override {
     OutputStream& out = setup_.out;
     out.writeText(setup_.shownName(analysis.name), true);
-    out.writeText(analysis.notes);
+    writeWarnings(analysis.warnings, out);
     MaskPrinter masks(out);
     writeReport(analysis.run, rankOpcodes(analysis.run.opcodeCount), out, masks);
   }

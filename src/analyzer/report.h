@@ -1,19 +1,22 @@
-// writeReport: every report line from "Total size of code:" to the last call line, written
-// after the sweep and the ranking. The lines before it (file name, warnings) are the driver's
-// and the sweep's. The pieces that the text view of the other sweeps shares are here too, and
-// the legacy report as a view (view.h).
+// The legacy report: the file name line, the warnings (writeWarnings), then every line from
+// "Total size of code:" to the last call line (writeReport), as a view (view.h). The pieces that
+// the text view of the other sweeps shares are here too.
 #ifndef OPFREQ_ANALYZER_REPORT_H_
 #define OPFREQ_ANALYZER_REPORT_H_
 
 #include <string>
 #include <string_view>
 
+#include "analyzer/code_scanner.h"
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/run_state.h"
 #include "textout/number_mask.h"
 #include "textout/output_stream.h"
 
 namespace opfreq {
+
+// The warning lines of the legacy sweep, each that applies.
+void writeWarnings(const LegacyWarnings& warnings, OutputStream& out);
 
 // `run` as the legacy sweep left it, `ranking` its ranked counts.
 void writeReport(const RunState& run, const OpcodeRanking& ranking, OutputStream& out,

@@ -6,9 +6,9 @@
 #include <optional>
 #include <variant>
 
+#include "analyzer/analysis.h"
 #include "analyzer/input_loader.h"
 #include "analyzer/run_output.h"
-#include "analyzer/sweeps.h"
 #include "analyzer/view.h"
 #include "filein/file_platform.h"
 #include "filein/symbol_file.h"
@@ -98,22 +98,13 @@ class RequestRun {
       auto read = symbolsOf(*map, true);
       if (Problem* problem = std::get_if<Problem>(&read)) return std::move(*problem);
       symbols = std::get<0>(read);
-      if (std::string problem = resolveEntries(sweep, *symbols, *map); !problem.empty())
-        return Problem::ofText(name, std::move(problem), kUsageWrong);
+      if (std::optional<Problem> problem = resolveEntries(sweep, *symbols, *map)) {
+        problem->subject = name;
+        return *std::move(problem);
+      }
     }
-    if (std::string problem = regionProblem(sweep, input.size); !problem.empty())
-      return Problem::ofText(name, std::move(problem), kUsageWrong);
-    Analysis analysis;
-    analysis.name = name;
-    analysis.format = input.format;
-    analysis.imageSize = input.size;
-    analysis.symbols = std::move(symbols);
-    const SweepInput swept{window, input.size, written ? &*written : nullptr};
-    sweepImage(swept, sweep, analysis);
-    // A sweep that found nothing is no answer, though nothing failed on the way.
-    if (std::string problem = sweepProblem(swept, sweep, analysis); !problem.empty())
-      return Problem::ofText(name, std::move(problem));
-    return analysis;
+    const SweepInput image{window, input.size, written ? &*written : nullptr};
+    return opfreq::analyse({name, input.format, image, std::move(symbols)}, sweep);
   }
 
   const Request& request_;
@@ -147,11 +138,13 @@ RunOutcome runRequest(const Request& request, const RunContext& context) {
     if (Problem* problem = std::get_if<Problem>(&file))
       return {kInputFailed, {std::move(*problem)}};
     symbols = std::get<0>(file);
-    if (std::string problem = resolveEntries(sweep, *symbols, *request.symbols); !problem.empty())
-      return {kUsageWrong, {Problem::ofText("", std::move(problem), kUsageWrong)}};
+    if (std::optional<Problem> problem = resolveEntries(sweep, *symbols, *request.symbols))
+      return {kUsageWrong, {*std::move(problem)}};
   }
   RunOutcome outcome;
-  const std::unique_ptr<View> view = request.view({output.stream(), context.reportName});
+  // The command line took only a choice that has a view.
+  const ViewMaker makeView = std::get<ViewMaker>(pickView(request.view, request.sweep.any()));
+  const std::unique_ptr<View> view = makeView({output.stream(), context.reportName});
   const int analysed =
       RequestRun(request, sweep, std::move(symbols)).run(*view, output.stream(), outcome);
   // A run whose views wrote nothing (a comparison of which one build failed) leaves the file

@@ -8,19 +8,22 @@ namespace opfreq {
 namespace {
 
 // Why `output` must not be written: it is one of the inputs, or a symbols file, which the run
-// would replace with its output. Empty when it may be.
-std::string conflictOf(const std::string& output, const std::vector<std::string>& inputs,
-                       const std::vector<std::string>& read) {
+// would replace with its output.
+std::optional<Problem> conflictOf(const std::string& output, const std::vector<std::string>& inputs,
+                                  const std::vector<std::string>& read) {
   const std::optional<FileIdentity> target = identifyFile(output);
-  if (!target) return "";
+  if (!target) return std::nullopt;
+  const auto conflict = [&](const std::string& what) {
+    return Problem::ofText("-o " + output, "the output would replace the " + what, kUsageWrong);
+  };
   for (const std::string& name : inputs) {
     if (identifyFile(name) == target || (name == "-" && identifyStandardStream(0) == target))
-      return "the output would replace the input " + name;
+      return conflict("input " + name);
   }
   for (const std::string& name : read) {
-    if (identifyFile(name) == target) return "the output would replace the symbols file " + name;
+    if (identifyFile(name) == target) return conflict("symbols file " + name);
   }
-  return "";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -32,9 +35,7 @@ std::optional<Problem> RunOutput::open(const std::string& name,
   // standard output is already (-o /dev/stdout), which must not be truncated by a new open.
   const std::optional<FileIdentity> standardOutput = identifyStandardStream(1);
   if (name == "-" || (standardOutput && identifyFile(name) == standardOutput)) return {};
-  if (std::string conflict = conflictOf(name, inputs, read); !conflict.empty()) {
-    return Problem::ofText("-o " + name, std::move(conflict), kUsageWrong);
-  }
+  if (std::optional<Problem> conflict = conflictOf(name, inputs, read)) return conflict;
   OutputFile::OpenFailure failure;
   file_ = OutputFile::open(name, failure);
   if (file_ == nullptr) {

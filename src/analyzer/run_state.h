@@ -7,13 +7,13 @@
 #include <cstdint>
 
 #include "analyzer/call_targets.h"
+#include "analyzer/opcode_table.h"
 
 namespace opfreq {
 
-// The sweep starts instructions in the first 64 KiB only; the last one may need two operand
-// bytes beyond that.
-constexpr int32_t kSweepLimit = 65536;
-constexpr size_t kCodeWindow = kSweepLimit + 2;
+// The legacy sweep starts instructions in the first 64 KiB only; the last one may need two
+// operand bytes beyond that.
+constexpr size_t kCodeWindow = kCodeSpace + 2;
 
 struct RunState {
   std::array<int32_t, 256> opcodeCount{};  // by opcode value

@@ -103,6 +103,40 @@ cmp -s two.txt two.exp || { echo "FAILED: -o of many files" >&2; failures=$((fai
 expect "-o - is standard output" 0 "" "$SAMPLES/demo.expected" opfreq -o - demo.bin
 [ ! -e ./- ] || { echo "FAILED: -o - made a file" >&2; failures=$((failures + 1)); }
 
+# Every refusal the command line and the analysis can give, a row each: the status, the line on
+# standard error (after "opfreq: "), and the arguments. "+" stands for the hint that names --help.
+printf '0040 init\n' >names.sym && printf '\022' >lcall.bin && mkdir folder.map && cp demo.bin folder.bin
+printf ':0100000002FD\n:0100100002ED\n:00000001FF\n' >gap.hex
+while IFS='|' read -r status message args; do
+  eval "set -- $args"
+  expect "refused: $message" "$status" "opfreq: ${message/%+/ (opfreq --help lists the options)}" \
+    /dev/null opfreq "$@"
+done <<'ROWS'
+2|give one view: --json, or one table of --csv+|--json --csv demo.bin
+2|--csv=x: the table is opcodes, calls, functions or compare+|--csv=x demo.bin
+2|--at 10000: not an address 0 to FFFF in hex+|--at 10000 demo.bin
+2|--range 0-10000: wider than 64 KiB+|--range 0-10000 demo.bin
+2|--entry adds an entry point to --follow, which is not given+|--entry 10 demo.bin
+2|--entry-symbols adds entry points to --follow, which is not given+|--entry-symbols --symbols names.sym demo.bin
+2|--vectors moves the vectors of --follow, which is not given+|--vectors 10 demo.bin
+2|give --symbols or --maps, not both+|--follow --symbols names.sym --maps demo.bin
+2|--entry _x: a name needs --symbols or --maps+|--follow --entry _x demo.bin
+2|--entry-symbols takes the code symbols of --symbols or --maps+|--follow --entry-symbols demo.bin
+2|--compare takes two images, OLD and NEW, not 1+|--compare demo.bin
+2|--compare writes text, --json or --csv=compare+|--compare --csv=calls demo.bin demo.bin
+2|option --json takes no value+|--json=yes demo.bin
+2|--entry _x: names.sym has no such name|--follow --entry _x --symbols names.sym demo.bin
+2|demo.bin: --entry 0100h is outside the offsets 00000h to 0004Fh at address 0000h|--follow --entry 100 demo.bin
+2|demo.bin: --entry init (0040h) is outside the offsets 00000h to 0003Fh at address 0000h|--follow --range 0-3F --entry init --symbols names.sym demo.bin
+2|-: standard input has no map beside it|--maps -
+1|demo.bin: --follow reached nothing: 0100h is outside the offsets 00000h to 0004Fh at address 0000h (try --vectors or --entry)|--follow --vectors 100 demo.bin
+1|lcall.bin: --follow reached nothing: the instruction at 0000h does not fit (try --vectors or --entry)|--follow lcall.bin
+1|gap.hex: --follow reached nothing: no byte is written in the offsets 00001h to 0000Fh at address 0001h|--follow --written --range 1-F --vectors 1 gap.hex
+1|gap.hex: --follow reached nothing: no byte at 0008h; the lowest written address is 0010h (try --vectors 0010)|--follow --written --range 8-10 --vectors 8 gap.hex
+1|folder.map: is a folder, not a regular file (--maps reads the map beside each input; --symbols FILE names one)|--maps folder.bin
+1|nosuch.sym: No such file or directory|--follow --symbols nosuch.sym demo.bin
+ROWS
+
 { head -n 18 "$usage" | iconv -f CP866 -t UTF-8 | sed 's/DOS-866/UTF-8/'; } >help.exp
 for option in --help -h; do
   opfreq "$option" </dev/null >help.out 2>&1

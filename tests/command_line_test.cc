@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "analyzer/usage.h"
+#include "analyzer/view.h"
 
 namespace opfreq {
 namespace {
@@ -28,11 +29,10 @@ std::set<std::string> namesInHelp() {
 }
 
 // The names of the manual page's option list: each item's first line after .TP.
+std::string textOf(const std::string& path);
+
 std::set<std::string> namesInManual() {
-  std::ifstream page(OPFREQ_SOURCE_DIR "/doc/opfreq.1.in");
-  std::stringstream text;
-  text << page.rdbuf();
-  const std::string all = text.str();
+  const std::string all = textOf(OPFREQ_SOURCE_DIR "/doc/opfreq.1.in");
   const size_t begin = all.find(".SH OPTIONS");
   const std::string options = all.substr(begin, all.find(".SH ", begin + 1) - begin);
   std::set<std::string> names;
@@ -47,6 +47,28 @@ std::set<std::string> namesInManual() {
     }
   }
   return names;
+}
+
+std::string textOf(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TEST(CommandLine, EveryDocumentGivesTheCsvColumnsThatTheViewsWrite) {
+  std::set<std::string> written;
+  for (const CsvTableRow& table : kCsvTables) written.emplace(table.columns);
+  const std::regex columns(R"(\b(old_)?file(,[a-z_]+)+)");
+  for (const char* document : {"/doc/opfreq.1.in", "/README.md", "/doc/README-windows.txt.in"}) {
+    const std::string text = textOf(std::string(OPFREQ_SOURCE_DIR) + document);
+    std::set<std::string> given;
+    for (auto c = std::sregex_iterator(text.begin(), text.end(), columns);
+         c != std::sregex_iterator(); ++c) {
+      given.insert(c->str());
+    }
+    EXPECT_EQ(given, written) << document;
+  }
 }
 
 TEST(CommandLine, HelpAndTheManualListExactlyTheOptionsTheParserTakes) {

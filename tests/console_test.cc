@@ -5,10 +5,10 @@
 
 #include <vector>
 
+#include "keyin/console_keys.h"
+#include "keyin/key_queue.h"
 #include "textout/code_page_866.h"
-#include "textout/console_keys.h"
 #include "textout/console_renderer.h"
-#include "textout/key_queue.h"
 
 namespace opfreq {
 namespace {

@@ -80,6 +80,7 @@ done <<'ROWS'
 a wrong checksum|:0100000002FD\n:0100010000FF\n:00000001FF\n|Intel HEX line 2: checksum is FFh, should be FEh
 not a hex digit|:0100000002FD\r\n:01000100G0FE\r\n:00000001FF\r\n|Intel HEX line 2, column 10: 'G' is not a hex digit
 shorter than its count|:0100000002FD\n:0200010000FD\n:00000001FF\n|Intel HEX line 2: record is shorter than its count
+longer than its count|:010000000200FD\n:00000001FF\n|Intel HEX line 1: record is longer than its count
 an unknown type|:0100000002FD\n:00000006FA\n:00000001FF\n|Intel HEX line 2: unknown record type 06
 no end-of-file record|:0100000002FD\n|Intel HEX text ends at line 1 without an end-of-file record
 an image over 256 KiB|:020000040004F6\n:0100000000FF\n:00000001FF\n|Intel HEX line 2: the image is larger than 262144 bytes (address 40000h)

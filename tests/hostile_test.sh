@@ -172,6 +172,10 @@ limitSymbols="ulimit -v $(((4 * 64 + 16 + 24) * 1024))"  # 4 x the text, 16 MiB,
 row "symbols from a pipe without end, in bounded memory" 1 \
   "opfreq: /dev/fd/63: the symbols file is larger than 64 MiB" - - \
   "$limitSymbols; opfreq --follow --symbols <(yes '0 a') demo.bin"
+if [ "$limitMemory" != : ]; then
+  row "out of memory is one line" 1 "opfreq: out of memory" - - \
+    "ulimit -v 60000; opfreq --follow --symbols <(yes '0 a') demo.bin"
+fi
 row "a map that is a FIFO is refused at once" 1 \
   "opfreq: fifo.map: is a FIFO, not a regular file (--maps reads the map beside each input; --symbols FILE names one)" \
   - - 'timeout 10 "${OPFREQ[@]}" --follow --maps fifo.bin'

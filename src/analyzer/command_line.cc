@@ -6,8 +6,8 @@
 #include <array>
 #include <iterator>
 
+#include "filein/hex_number.h"
 #include "filein/input_image.h"
-#include "filein/symbol_file.h"
 #include "textout/text_escape.h"
 
 namespace opfreq {
@@ -29,11 +29,31 @@ class Parser {
   void askForHelp() { help_ = true; }
   void askForVersion() { version_ = true; }
 
-  bool setView(ViewMaker view) {
-    if (viewSet_ && request_.view != view)
+  bool setView(ViewFormat format, CsvTable table = CsvTable::None) {
+    if (viewSet_ && (request_.view.format != format || request_.view.table != table))
       return wrong("give one view: --json, or one table of --csv");
-    request_.view = view;
+    request_.view.format = format;
+    request_.view.table = table;
     viewSet_ = true;
+    return true;
+  }
+
+  // --csv=TABLE, and what the table asks for.
+  bool takeCsv(const std::string& value) {
+    const std::string name = value.empty() ? "opcodes" : value;
+    const auto row = std::find_if(kCsvTables.begin(), kCsvTables.end(),
+                                  [&](const CsvTableRow& r) { return r.name == name; });
+    if (row == kCsvTables.end()) {
+      std::string names;
+      for (size_t i = 0; i < kCsvTables.size(); ++i) {
+        names += i == 0 ? "" : i + 1 < kCsvTables.size() ? ", " : " or ";
+        names += kCsvTables[i].name;
+      }
+      return wrong("--csv=" + value + ": the table is " + names);
+    }
+    if (!setView(ViewFormat::Csv, row->table)) return false;
+    if (row->table == CsvTable::Functions) return askForFunctions();
+    if (row->table == CsvTable::Compare) return askToCompare();
     return true;
   }
 
@@ -43,7 +63,7 @@ class Parser {
     return true;
   }
   bool askToCompare() {
-    compare_ = true;
+    request_.view.compare = true;
     return askForFunctions();
   }
 
@@ -75,7 +95,8 @@ class Parser {
     if (!from || !to || *from > *to) {
       return wrong("--range " + argument + ": not FROM-TO, two image offsets in hex, FROM first");
     }
-    if (*to - *from >= kRegionLimit) return wrong("--range " + argument + ": wider than 64 KiB");
+    if (*to - *from >= static_cast<uint64_t>(kCodeSpace))
+      return wrong("--range " + argument + ": wider than 64 KiB");
     if (*to >= static_cast<uint64_t>(kMaxFileSize)) {
       return wrong("--range " + argument + ": past " + hexDigits(kMaxFileSize - 1, 5) +
                    "h, the last offset of the largest image opfreq reads");
@@ -110,25 +131,12 @@ class Parser {
         return wrong("--entry-symbols takes the code symbols of --symbols or --maps");
     }
     if (request_.files.empty()) return wrong("no image named");
-    if (compare_) return finishComparison();
-    // A sweep option with no view asked for: the text view that says what was swept.
-    if (!viewSet_ && request_.sweep.any()) request_.view = makeSweepReport;
-    line_.kind = CommandLine::Kind::Request;
-    return true;
-  }
-
-  // --compare: two images, and a view of the comparison.
-  bool finishComparison() {
-    if (request_.files.size() != 2) {
+    if (request_.view.compare && request_.files.size() != 2) {
       return wrong("--compare takes two images, OLD and NEW, not " +
                    std::to_string(request_.files.size()));
     }
-    if (!viewSet_) request_.view = makeCompareText;
-    if (request_.view == makeJsonView) request_.view = makeCompareJson;
-    if (request_.view != makeCompareText && request_.view != makeCompareJson &&
-        request_.view != makeCompareCsv) {
-      return wrong("--compare writes text, --json or --csv=compare");
-    }
+    const auto view = pickView(request_.view, sweep.any());
+    if (const auto* refused = std::get_if<std::string>(&view)) return wrong(*refused);
     line_.kind = CommandLine::Kind::Request;
     return true;
   }
@@ -147,7 +155,6 @@ class Parser {
   bool help_ = false;
   bool version_ = false;
   bool viewSet_ = false;
-  bool compare_ = false;
 };
 
 struct OptionRow {
@@ -173,24 +180,10 @@ constexpr std::array kOptions = {
     OptionRow{"json", 0, no_argument,
               "  --json            one JSON object a file, a line each: every opcode and every "
               "call",
-              [](Parser& p, const std::string&) { return p.setView(makeJsonView); }},
-    OptionRow{"csv", 0, optional_argument,
-              "  --csv, --csv=opcodes  CSV, 256 rows a file: file,opcode,mnemonic,length,count,"
-              "bytes\n"
-              "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,"
-              "name\n"
-              "  --csv=functions   CSV, a row a function: file,address,name,kind,bytes,"
-              "instructions,calls,callees,callers\n"
-              "  --csv=compare     CSV of --compare: old_file,new_file,name,old_address,"
-              "new_address,old_bytes,new_bytes,delta",
-              [](Parser& p, const std::string& value) {
-                if (value.empty() || value == "opcodes") return p.setView(makeCsvOpcodes);
-                if (value == "calls") return p.setView(makeCsvCalls);
-                if (value == "functions") return p.setView(makeCsvFunctions) && p.askForFunctions();
-                if (value == "compare") return p.setView(makeCompareCsv) && p.askToCompare();
-                return p.wrong("--csv=" + value +
-                               ": the table is opcodes, calls, functions or compare");
-              }},
+              [](Parser& p, const std::string&) { return p.setView(ViewFormat::Json); }},
+    // Its lines of --help come from kCsvTables.
+    OptionRow{"csv", 0, optional_argument, "",
+              [](Parser& p, const std::string& value) { return p.takeCsv(value); }},
     OptionRow{"symbols", 0, required_argument,
               "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
               [](Parser& p, const std::string& value) {
@@ -278,14 +271,29 @@ bool isOption(const std::string& arg, bool slashHelp) {
   return (arg.size() > 1 && arg[0] == '-') || (slashHelp && arg == "/?");
 }
 
+// Where an option's help starts in its line of --help, past the option's name.
+constexpr size_t kHelpColumn = 18;
+
+// "  --csv=calls       CSV, a row a called address: file,address,lcall,acall,count,name"
+std::string csvHelp(const CsvTableRow& table) {
+  std::string option = table.table == CsvTable::Opcodes ? "--csv, --csv=opcodes"
+                                                        : "--csv=" + std::string(table.name);
+  option.resize(std::max(option.size() + 2, kHelpColumn), ' ');
+  return "  " + option + std::string(table.what) + ": " + std::string(table.columns);
+}
+
 }  // namespace
 
-std::vector<std::string_view> optionHelp() {
-  std::vector<std::string_view> lines;
+std::vector<std::string> optionHelp() {
+  std::vector<std::string> lines;
   for (const OptionRow& row : kOptions) {
+    if (row.help.empty()) {
+      for (const CsvTableRow& table : kCsvTables) lines.push_back(csvHelp(table));
+      continue;
+    }
     for (std::string_view help = row.help;;) {
       const size_t end = help.find('\n');
-      lines.push_back(help.substr(0, end));
+      lines.emplace_back(help.substr(0, end));
       if (end == std::string_view::npos) break;
       help.remove_prefix(end + 1);
     }

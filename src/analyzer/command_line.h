@@ -20,7 +20,7 @@
 namespace opfreq {
 
 struct Request {
-  ViewMaker view = makeLegacyReport;
+  ViewChoice view;
   SweepOptions sweep;
   std::optional<std::string> symbols;  // the file that names addresses
   bool maps = false;                   // each input's names from the map beside it
@@ -40,7 +40,7 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHelp);
 
 // The options' lines of --help, in the table's order.
-std::vector<std::string_view> optionHelp();
+std::vector<std::string> optionHelp();
 
 // Every name the parser takes as an option ("--json", "-o"), in the table's order.
 std::vector<std::string> optionNames();

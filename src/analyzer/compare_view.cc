@@ -1,19 +1,15 @@
-// Two builds compared (--compare OLD NEW): what each swept, the functions that grew, shrank,
-// came or went, and the opcodes whose counts changed. The view keeps what it needs of the two
-// results and writes the comparison at the end of the run, and only when both were analysed.
-//
-// Functions are matched by name, and those without one by address. A change is a function
-// whose bytes differ or that one build lacks; changes come largest first (by how much the
-// bytes changed), then the named ones by name, then the others by address, new before old.
+// The views of two builds compared (--compare OLD NEW; compare.h): text, JSON and CSV of what
+// each swept, the functions that grew, shrank, came or went, and the opcodes whose counts
+// changed. Each keeps what it needs of the two results and writes the comparison at the end of
+// the run, and only when both were analysed.
 #include <algorithm>
 #include <array>
-#include <map>
 #include <optional>
-#include <tuple>
 
+#include "analyzer/compare.h"
 #include "analyzer/opcode_table.h"
 #include "analyzer/report.h"
-#include "analyzer/view.h"
+#include "analyzer/view_makers.h"
 #include "analyzer/view_text.h"
 #include "textout/text_escape.h"
 
@@ -23,55 +19,6 @@ namespace {
 constexpr size_t kNumberColumn = 7;
 constexpr size_t kOpcodeLines = 16;
 constexpr size_t kOpcodeColumns = 24;
-
-// What the comparison needs of one build.
-struct Build {
-  std::string name;
-  int64_t bytes = 0;
-  std::array<int32_t, 256> counts{};
-  std::vector<FunctionProfile> functions;
-};
-
-struct Change {
-  std::string name;  // empty when the function has none
-  std::optional<uint16_t> oldAddress, newAddress;
-  std::optional<int64_t> oldBytes, newBytes;
-  int64_t delta() const { return newBytes.value_or(0) - oldBytes.value_or(0); }
-};
-
-std::vector<Change> changesBetween(const Build& old, const Build& now) {
-  // A function's key: its name, or its address when it has none.
-  using Key = std::pair<std::string, uint16_t>;
-  const auto keyOf = [](const FunctionProfile& f) {
-    return f.name.empty() ? Key{"", f.address} : Key{f.name, 0};
-  };
-  std::map<Key, Change> byKey;
-  for (const FunctionProfile& f : old.functions) {
-    Change& change = byKey[keyOf(f)];
-    change.name = f.name;
-    change.oldAddress = f.address;
-    change.oldBytes = f.bytes;
-  }
-  for (const FunctionProfile& f : now.functions) {
-    Change& change = byKey[keyOf(f)];
-    change.name = f.name;
-    change.newAddress = f.address;
-    change.newBytes = f.bytes;
-  }
-  std::vector<Change> changes;
-  for (auto& [key, change] : byKey) {
-    if (change.oldBytes != change.newBytes) changes.push_back(std::move(change));
-  }
-  const auto order = [](const Change& c) {
-    const int64_t size = c.delta() < 0 ? -c.delta() : c.delta();
-    return std::tuple(-size, c.name.empty(), c.name,
-                      c.newAddress.value_or(0xFFFF) + int32_t{!c.newAddress},
-                      c.oldAddress.value_or(0xFFFF) + int32_t{!c.oldAddress});
-  };
-  std::sort(changes.begin(), changes.end(),
-            [&](const Change& a, const Change& b) { return order(a) < order(b); });
-  return changes;
-}
 
 // "+89", "-56", "0".
 std::string signedNumber(int64_t value) {
@@ -84,11 +31,7 @@ class CompareView : public View {
  public:
   explicit CompareView(const ViewSetup& setup) : setup_(setup) {}
 
-  void result(const Analysis& analysis) override {
-    Build build{analysis.name, analysis.sweep.bytes, analysis.run.opcodeCount, {}};
-    if (analysis.functions) build.functions = analysis.functions->functions;
-    builds_.push_back(std::move(build));
-  }
+  void result(const Analysis& analysis) override { builds_.push_back(Build::of(analysis)); }
   void failed(std::string_view, const Problem&) override { failed_ = true; }
   void end() override {
     if (failed_ || builds_.size() != 2) return;
@@ -207,7 +150,7 @@ class CompareCsv : public CompareView {
  private:
   void write(const Build& old, const Build& now, const std::vector<Change>& changes) override {
     ViewText text(out());
-    text.raw("old_file,new_file,name,old_address,new_address,old_bytes,new_bytes,delta\n");
+    text.raw(csvColumns(CsvTable::Compare)).put("\n");
     std::string files;
     appendCsvField(files, old.name);
     files += ',';

@@ -1,9 +1,9 @@
 // The CSV views, for spreadsheets: RFC 4180 quoting, LF line ends, one header line for the
-// whole run, before the first rows, so that a run whose inputs all fail writes nothing. The
-// opcode view has 256 rows a file in opcode order; the call view a row for each called address,
-// most called first; the function view a row for each function, by address.
+// whole run (the columns of kCsvTables), before the first rows, so that a run whose inputs all fail
+// writes nothing. The opcode view has 256 rows a file in opcode order; the call view a row for each
+// called address, most called first; the function view a row for each function, by address.
 #include "analyzer/opcode_table.h"
-#include "analyzer/view.h"
+#include "analyzer/view_makers.h"
 #include "analyzer/view_text.h"
 #include "textout/text_escape.h"
 
@@ -12,10 +12,10 @@ namespace {
 
 class CsvView : public View {
  public:
-  CsvView(const ViewSetup& setup, std::string_view header) : out_(setup.out), header_(header) {}
+  CsvView(const ViewSetup& setup, CsvTable table) : out_(setup.out), table_(table) {}
 
   void result(const Analysis& analysis) override {
-    if (!headerWritten_) out_.writeText(header_);
+    if (!headerWritten_) out_.writeText(std::string(csvColumns(table_)) + "\n");
     headerWritten_ = true;
     std::string file;
     appendCsvField(file, analysis.name);
@@ -29,14 +29,13 @@ class CsvView : public View {
 
  private:
   OutputStream& out_;
-  std::string_view header_;
+  CsvTable table_;
   bool headerWritten_ = false;
 };
 
 class CsvOpcodes : public CsvView {
  public:
-  explicit CsvOpcodes(const ViewSetup& setup)
-      : CsvView(setup, "file,opcode,mnemonic,length,count,bytes\n") {}
+  explicit CsvOpcodes(const ViewSetup& setup) : CsvView(setup, CsvTable::Opcodes) {}
 
  private:
   void writeRows(ViewText& text, std::string_view file, const Analysis& analysis) override {
@@ -52,8 +51,7 @@ class CsvOpcodes : public CsvView {
 
 class CsvCalls : public CsvView {
  public:
-  explicit CsvCalls(const ViewSetup& setup)
-      : CsvView(setup, "file,address,lcall,acall,count,name\n") {}
+  explicit CsvCalls(const ViewSetup& setup) : CsvView(setup, CsvTable::Calls) {}
 
  private:
   void writeRows(ViewText& text, std::string_view file, const Analysis& analysis) override {
@@ -67,8 +65,7 @@ class CsvCalls : public CsvView {
 
 class CsvFunctions : public CsvView {
  public:
-  explicit CsvFunctions(const ViewSetup& setup)
-      : CsvView(setup, "file,address,name,kind,bytes,instructions,calls,callees,callers\n") {}
+  explicit CsvFunctions(const ViewSetup& setup) : CsvView(setup, CsvTable::Functions) {}
 
  private:
   void writeRows(ViewText& text, std::string_view file, const Analysis& analysis) override {
@@ -84,16 +81,18 @@ class CsvFunctions : public CsvView {
 
 }  // namespace
 
-std::unique_ptr<View> makeCsvFunctions(const ViewSetup& setup) {
-  return std::make_unique<CsvFunctions>(setup);
-}
-
-std::unique_ptr<View> makeCsvOpcodes(const ViewSetup& setup) {
+std::unique_ptr<View> makeCsvView(const ViewSetup& setup, CsvTable table) {
+  switch (table) {
+    case CsvTable::Calls:
+      return std::make_unique<CsvCalls>(setup);
+    case CsvTable::Functions:
+      return std::make_unique<CsvFunctions>(setup);
+    case CsvTable::Opcodes:
+    case CsvTable::None:
+    case CsvTable::Compare:  // a view of its own (compare_view.cc)
+      break;
+  }
   return std::make_unique<CsvOpcodes>(setup);
-}
-
-std::unique_ptr<View> makeCsvCalls(const ViewSetup& setup) {
-  return std::make_unique<CsvCalls>(setup);
 }
 
 }  // namespace opfreq

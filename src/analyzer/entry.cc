@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analyzer/driver.h"
-#include "textout/key_wait.h"
+#include "keyin/key_wait.h"
 #include "textout/stdout_sink.h"
 #include "textout/text_escape.h"
 

@@ -9,7 +9,7 @@
 
 #include "analyzer/opcode_ranking.h"
 #include "analyzer/report.h"
-#include "analyzer/view.h"
+#include "analyzer/view_makers.h"
 #include "analyzer/view_text.h"
 #include "textout/text_escape.h"
 

@@ -62,7 +62,7 @@ void writeHelp(OutputStream& out, bool utf8) {
     writeUsageText(out);
   }
   for (std::string_view line : kHelpBefore) out.writeText(line, true);
-  for (std::string_view line : optionHelp()) out.writeText(line, true);
+  for (const std::string& line : optionHelp()) out.writeText(line, true);
   for (std::string_view line : kHelpAfter) out.writeText(line, true);
 }
 

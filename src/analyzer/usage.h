@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-#include "textout/key_wait.h"
+#include "keyin/key_wait.h"
 #include "textout/output_stream.h"
 
 namespace opfreq {

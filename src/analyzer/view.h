@@ -2,15 +2,18 @@
 // the inputs were named, result() for each input analysed and failed() for each that could not
 // be, then end(). What a view writes once a run (a CSV header) is its own affair.
 //
-// A view is one file: its class, and a maker declared here for the option table
-// (command_line.cc) to pick.
+// Which view a run writes is chosen in one place: the request names a format, a CSV table and
+// whether it compares two builds, and pickView finds the one view of its table (view_table.cc)
+// that fits, or says which ones there are.
 #ifndef OPFREQ_ANALYZER_VIEW_H_
 #define OPFREQ_ANALYZER_VIEW_H_
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "analyzer/analysis.h"
 #include "analyzer/problem.h"
@@ -38,15 +41,39 @@ struct ViewSetup {
 
 using ViewMaker = std::unique_ptr<View> (*)(const ViewSetup& setup);
 
-std::unique_ptr<View> makeLegacyReport(const ViewSetup& setup);  // report.cc
-std::unique_ptr<View> makeSweepReport(const ViewSetup& setup);   // sweep_report.cc
-std::unique_ptr<View> makeJsonView(const ViewSetup& setup);      // json_view.cc
-std::unique_ptr<View> makeCsvOpcodes(const ViewSetup& setup);    // csv_view.cc
-std::unique_ptr<View> makeCsvCalls(const ViewSetup& setup);      // csv_view.cc
-std::unique_ptr<View> makeCsvFunctions(const ViewSetup& setup);  // csv_view.cc
-std::unique_ptr<View> makeCompareText(const ViewSetup& setup);   // compare_view.cc
-std::unique_ptr<View> makeCompareJson(const ViewSetup& setup);   // compare_view.cc
-std::unique_ptr<View> makeCompareCsv(const ViewSetup& setup);    // compare_view.cc
+enum class ViewFormat { Text, Json, Csv };
+enum class CsvTable { None, Opcodes, Calls, Functions, Compare };
+
+// The CSV tables: the one list of their names and columns, which --help and the views read.
+struct CsvTableRow {
+  CsvTable table;
+  std::string_view name;     // after --csv=
+  std::string_view what;     // what --help says of it, before its columns
+  std::string_view columns;  // its header line, without the line end
+};
+inline constexpr std::array kCsvTables = {
+    CsvTableRow{CsvTable::Opcodes, "opcodes", "CSV, 256 rows a file",
+                "file,opcode,mnemonic,length,count,bytes"},
+    CsvTableRow{CsvTable::Calls, "calls", "CSV, a row a called address",
+                "file,address,lcall,acall,count,name"},
+    CsvTableRow{CsvTable::Functions, "functions", "CSV, a row a function",
+                "file,address,name,kind,bytes,instructions,calls,callees,callers"},
+    CsvTableRow{CsvTable::Compare, "compare", "CSV of --compare",
+                "old_file,new_file,name,old_address,new_address,old_bytes,new_bytes,delta"},
+};
+std::string_view csvColumns(CsvTable table);
+
+// What the command line asked to see.
+struct ViewChoice {
+  ViewFormat format = ViewFormat::Text;
+  CsvTable table = CsvTable::None;  // with ViewFormat::Csv
+  bool compare = false;             // two builds side by side
+  friend bool operator==(const ViewChoice&, const ViewChoice&) = default;
+};
+
+// The view of `choice` for a run with a sweep option (`sweeping`) or without; or, when there is
+// none, why (the text of a usage error).
+std::variant<ViewMaker, std::string> pickView(const ViewChoice& choice, bool sweeping);
 
 }  // namespace opfreq
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "filein/binary_file.h"
+#include "filein/hex_number.h"
 
 namespace opfreq {
 namespace {
@@ -64,19 +64,6 @@ std::optional<bool> codeAreaOf(const LineWords& words) {
 }
 
 }  // namespace
-
-std::optional<uint64_t> parseHexNumber(std::string_view text) {
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-  } else if (text.ends_with('h') || text.ends_with('H')) {
-    text.remove_suffix(1);
-  }
-  if (text.empty() || text.size() > 15) return std::nullopt;
-  uint64_t value = 0;
-  const char* end = text.data() + text.size();
-  if (std::from_chars(text.data(), end, value, 16).ptr != end) return std::nullopt;
-  return value;
-}
 
 std::span<const uint64_t> SymbolTable::at(uint16_t address) const {
   const auto key = uint64_t{address} << kAddressShift;

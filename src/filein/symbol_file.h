@@ -33,10 +33,6 @@ namespace opfreq {
 
 constexpr int64_t kSymbolTextLimit = int64_t{64} << 20;
 
-// A hex number with or without 0x in front or h after it; none for anything else, an empty one
-// ("0x", "h") included.
-std::optional<uint64_t> parseHexNumber(std::string_view text);
-
 class SymbolTable {
  public:
   // The name of `address`, empty when it has none.

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "textout/key_wait.h"
+#include "keyin/key_wait.h"
 
 namespace opfreq {
 BOOL WINAPI consoleControlHandler(DWORD type);  // the key wait's, in key_wait_win32.cc

@@ -4,8 +4,8 @@
 // A key code is -1 (no key), 0 to 255 (a character byte), or extended * 256 + 255 for a key
 // without a character (function and cursor keys; extended is 1 to 255). Its key text is the
 // byte itself, or 0xFF followed by `extended`.
-#ifndef OPFREQ_TEXTOUT_KEY_QUEUE_H_
-#define OPFREQ_TEXTOUT_KEY_QUEUE_H_
+#ifndef OPFREQ_KEYIN_KEY_QUEUE_H_
+#define OPFREQ_KEYIN_KEY_QUEUE_H_
 
 #include <array>
 #include <cstdint>
@@ -59,4 +59,4 @@ int readTerminalKey(const std::function<int(int timeoutMs)>& nextByte);
 
 }  // namespace opfreq
 
-#endif  // OPFREQ_TEXTOUT_KEY_QUEUE_H_
+#endif  // OPFREQ_KEYIN_KEY_QUEUE_H_

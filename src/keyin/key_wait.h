@@ -1,8 +1,8 @@
 // The single-key wait of the usage path. waitForKey blocks until one unit of input arrives and
 // returns its first byte (the caller ignores it). Standard input that is not a terminal is read
 // as a stream: one byte, and the end of the input ends the wait at once.
-#ifndef OPFREQ_TEXTOUT_KEY_WAIT_H_
-#define OPFREQ_TEXTOUT_KEY_WAIT_H_
+#ifndef OPFREQ_KEYIN_KEY_WAIT_H_
+#define OPFREQ_KEYIN_KEY_WAIT_H_
 
 #include <memory>
 
@@ -22,4 +22,4 @@ std::unique_ptr<KeyWaiter> makeStdinKeyWaiter();
 
 }  // namespace opfreq
 
-#endif  // OPFREQ_TEXTOUT_KEY_WAIT_H_
+#endif  // OPFREQ_KEYIN_KEY_WAIT_H_

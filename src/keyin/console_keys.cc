@@ -1,4 +1,4 @@
-#include "textout/console_keys.h"
+#include "keyin/console_keys.h"
 
 #include <array>
 

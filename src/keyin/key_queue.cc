@@ -1,4 +1,4 @@
-#include "textout/key_queue.h"
+#include "keyin/key_queue.h"
 
 namespace opfreq {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "textout/console_keys.h"
+#include "keyin/console_keys.h"
+#include "keyin/key_wait.h"
 #include "textout/console_win32.h"
-#include "textout/key_wait.h"
 
 namespace opfreq {
 namespace {

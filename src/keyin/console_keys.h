@@ -3,12 +3,12 @@
 // enhanced, and characters typed as decimal numbers on the keypad while Alt is held.
 //
 // Platform-free so that it can be tested anywhere; the console code feeds it its events.
-#ifndef OPFREQ_TEXTOUT_CONSOLE_KEYS_H_
-#define OPFREQ_TEXTOUT_CONSOLE_KEYS_H_
+#ifndef OPFREQ_KEYIN_CONSOLE_KEYS_H_
+#define OPFREQ_KEYIN_CONSOLE_KEYS_H_
 
 #include <cstdint>
 
-#include "textout/key_queue.h"
+#include "keyin/key_queue.h"
 
 namespace opfreq {
 
@@ -47,4 +47,4 @@ class ConsoleKeyReader {
 
 }  // namespace opfreq
 
-#endif  // OPFREQ_TEXTOUT_CONSOLE_KEYS_H_
+#endif  // OPFREQ_KEYIN_CONSOLE_KEYS_H_

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <csignal>
 
-#include "textout/key_queue.h"
-#include "textout/key_wait.h"
+#include "keyin/key_queue.h"
+#include "keyin/key_wait.h"
 
 namespace opfreq {
 namespace {

@@ -38,7 +38,7 @@ inputs=("$root"/tests/data/samples/*.bin "$root"/tests/data/hex/*.ihx ./*.bin ./
 
 views=("" --json --csv --csv=calls)
 sweeps=("" --follow --written "--range 10-FFFF" "--range 8000-17FFF --at 8000" "--follow --entry 100 --entry FFF0"
-  "--follow --written" "--follow --range 100-7FFF --at 0")
+  "--follow --written" "--follow --range 100-7FFF --at 0" --functions "--functions --written")
 differ=0
 runs=0
 compare() {
@@ -62,7 +62,18 @@ for input in "${inputs[@]}"; do
     done
   done
 done
-[ -e m.map ] && for view in "${views[@]}"; do compare $view --follow --symbols m.map m.ihx; done
+[ -e m.map ] && for view in "${views[@]}" --csv=functions; do
+  compare $view --functions --entry-symbols --symbols m.map m.ihx
+done
+# Two builds compared, in each of the comparison's views, and functions in CSV.
+previous=
+for input in "${inputs[@]}"; do
+  compare --csv=functions "$input"
+  if [ -n "$previous" ]; then
+    for view in "" --json --csv=compare; do compare --compare $view "$previous" "$input"; done
+  fi
+  previous=$input
+done
 compare --json "${inputs[@]}" nosuch.bin
 compare --help
 compare

@@ -194,7 +194,7 @@ for abbreviation in f:--follow,\ --functions c:--csv,\ --compare; do
 done
 printf 'Total size of code: 4\n' >overlap.exp
 row "each byte once, however many instructions cover it" 0 "" overlap.exp - \
-  "opfreq --follow overlap.bin | tr -d '\\r' | sed -n 3p"
+  "opfreq --follow overlap.bin | tr -d '\\r' | sed -n 4p"
 printf 'Swept: the code reached from 0000h 0001h 0002h 0003h 0004h 0005h 0006h 0007h and 72 more, offsets 00000h to 0004Fh at address 0000h\n' >entries.exp
 row "line 2 names eight entry points" 0 "" entries.exp - \
   "opfreq --follow --entry-symbols --symbols desc.sym demo.bin | tr -d '\\r' | sed -n 2p"

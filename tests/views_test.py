@@ -290,10 +290,10 @@ void main(void){ for(uint8_t i=0;i<10;i++){ f(i); g(i); } while(1); }
         self.assertEqual(result.returncode, 0)
         self.assertEqual(lines[0], "m.ihx")
         self.assertTrue(lines[1].startswith("Swept:"))
-        self.assertEqual(lines[2:6], ["Total size of code: 170", "16 most popular codes:",
+        self.assertEqual(lines[2:7], ["unresolved: 0", "Total size of code: 170", "16 most popular codes:",
                                       "cop memonic            cmdlen found  size % of total",
                                       "75  MOV direct,#data        3     6    18 10.59%"])
-        self.assertEqual(lines[21:], ["first 3 opcodes: 26.47%", "ACALL found        0",
+        self.assertEqual(lines[22:], ["first 3 opcodes: 26.47%", "ACALL found        0",
                                       "Subroutines found: 3", "most popular calls are:",
                                       "    2 times to address 006D _f",
                                       "    1 times to address 0074 _g",
@@ -301,8 +301,8 @@ void main(void){ for(uint8_t i=0;i<10;i++){ f(i); g(i); } while(1); }
         got = json.loads(run("--follow", "--json", "m.ihx", cwd=self.work).stdout)
         self.assertEqual(got["sweep"], {"mode": "follow", "from": 0, "to": 176, "at": 0,
                                         "bytes": 170, "instructions": 88, "overlap": 0,
-                                        "entries": [0, 3, 11],
-                                        "tables": []})
+                                        "entries": [0, 3, 11], "tables": [], "inline": [],
+                                        "unresolved": []})
 
     def test_written_leaves_out_the_fill_below_code_linked_high(self):
         subprocess.run(["objcopy", "-I", "ihex", "-O", "ihex", "--change-addresses", "0x1000",

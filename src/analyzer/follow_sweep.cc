@@ -18,7 +18,7 @@ template <typename Visitor>
 class Follower {
  public:
   Follower(const SweepInput& input, Visitor& visitor, const Region& region)
-      : flow_(input, region), visitor_(visitor), marks_(clearMarks(region.size())) {}
+      : marks_(regionMarks(input, region)), flow_(input, region, marks_.get()), visitor_(visitor) {}
 
   // Traces from `entry` when its byte is readable; says whether it was.
   bool trace(uint16_t entry) {
@@ -44,8 +44,11 @@ class Follower {
 
   int64_t bytesSwept() const { return bytesSwept_; }
   int64_t overlap() const { return overlap_; }
-  // The base of each jump table read, in the order met.
-  const std::vector<uint16_t>& tables() const { return tables_; }
+  // The base of each jump table read, the helpers' data read and what could not be resolved,
+  // in the order met.
+  std::vector<uint16_t>& tables() { return tables_; }
+  std::vector<InlineTable>& inlineData() { return inline_; }
+  std::vector<UnresolvedAt>& unresolved() { return unresolved_; }
   RegionMarks takeMarks() { return std::move(marks_); }
 
   // The walk's policy.
@@ -57,6 +60,8 @@ class Follower {
   }
   static bool intoCall(uint16_t /*target*/) { return true; }
   void readTable(const JumpTable& table) { tables_.push_back(table.base); }
+  void readInline(const InlineTable& data) { inline_.push_back(data); }
+  void unresolved(uint16_t address, Unresolved kind) { unresolved_.push_back({address, kind}); }
 
  private:
   // Each byte of the code once, however many instructions cover it.
@@ -73,15 +78,18 @@ class Follower {
     }
   }
 
+  RegionMarks marks_;
   ControlFlow flow_;
   Visitor& visitor_;
-  RegionMarks marks_;
   int64_t bytesSwept_ = 0;
   int64_t overlap_ = 0;
   std::vector<uint16_t> tables_;
+  std::vector<InlineTable> inline_;
+  std::vector<UnresolvedAt> unresolved_;
 };
 
-void sortOnce(std::vector<uint16_t>& values) {
+template <typename Value>
+void sortOnce(std::vector<Value>& values) {
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
 }
@@ -106,9 +114,13 @@ FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Vi
   for (const uint16_t entry : entries.late) traced(entry, follower.trace(entry));
   info.bytes = follower.bytesSwept();
   info.overlap = follower.overlap();
-  info.tables = follower.tables();
+  info.tables = std::move(follower.tables());
+  info.inlineData = std::move(follower.inlineData());
+  info.unresolved = std::move(follower.unresolved());
   sortOnce(info.entries);
   sortOnce(info.tables);
+  sortOnce(info.inlineData);
+  sortOnce(info.unresolved);
   trace.overlapping = info.overlap > 0;
   trace.marks = follower.takeMarks();
   return trace;

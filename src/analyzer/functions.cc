@@ -16,8 +16,9 @@ class FunctionTracer {
  public:
   // Marks its own in `marks`, the follow sweep's. Where instructions overlap, a function's bytes
   // are counted one by one: `overlapping`.
-  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks, bool overlapping)
-      : flow_(input, region), marks_(marks) {
+  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks, bool overlapping,
+                 const std::vector<FunctionRange>& ranges)
+      : flow_(input, region, marks), marks_(marks), ranges_(ranges) {
     if (overlapping) stamps_.resize(region.size());
   }
 
@@ -34,6 +35,10 @@ class FunctionTracer {
   // onto `opcodes`.
   void trace(uint16_t start, FunctionProfile& profile, std::vector<OpcodeCount>& opcodes) {
     start_ = start;
+    const auto range = std::lower_bound(
+        ranges_.begin(), ranges_.end(), start,
+        [](const FunctionRange& r, uint16_t address) { return r.start < address; });
+    end_ = range != ranges_.end() && range->start == start ? range->end : start;
     ++stamp_;
     ownBytes_ = 0;
     flow_.walk(start, *this);
@@ -68,6 +73,8 @@ class FunctionTracer {
     }
     profile.callees = static_cast<int32_t>(callees_.size());
     callees_.clear();
+    profile.unresolved = unresolved_;
+    unresolved_ = 0;
   }
 
   // The walk's policy: nothing the sweep did not count, nothing already owned, and no other
@@ -86,11 +93,14 @@ class FunctionTracer {
       ++distinct_;
     }
   }
+  // A call is followed only into the function's own marked range (a trampoline).
   bool intoCall(uint16_t target) {
     callees_.push_back(target);
-    return false;
+    return target > start_ && target <= end_;
   }
   static void readTable(const JumpTable& /*table*/) {}
+  static void readInline(const InlineTable& /*data*/) {}
+  void unresolved(uint16_t /*address*/, Unresolved /*kind*/) { ++unresolved_; }
 
  private:
   // Counts the bytes of the function's instruction at `index` that none of its others covers.
@@ -104,19 +114,32 @@ class FunctionTracer {
   }
 
   ControlFlow flow_;
-  RegionMark* marks_;   // by region index
+  RegionMark* marks_;  // by region index
+  const std::vector<FunctionRange>& ranges_;
   uint16_t start_ = 0;  // of the function being traced
+  uint16_t end_ = 0;    // its last instruction, where a debug map marks it; else its start
   // The function being traced: its counts by opcode, the opcodes counted (a bit each, so that
   // they come out in order), the addresses called.
   std::array<int32_t, 256> counts_{};
   std::array<uint64_t, 4> touched_{};
   size_t distinct_ = 0;
   std::vector<uint16_t> callees_;
+  int32_t unresolved_ = 0;
   // Where instructions overlap: by region index, the last function that counted the byte.
   std::vector<uint32_t> stamps_;
   uint32_t stamp_ = 0;
   int64_t ownBytes_ = 0;
 };
+
+// The marked function that `address` lies in past its start.
+const FunctionRange* rangeAround(const std::vector<FunctionRange>& ranges, uint16_t address) {
+  const auto after =
+      std::upper_bound(ranges.begin(), ranges.end(), address,
+                       [](uint16_t a, const FunctionRange& range) { return a <= range.start; });
+  if (after == ranges.begin()) return nullptr;
+  const FunctionRange& range = *std::prev(after);
+  return address <= range.end ? &range : nullptr;
+}
 
 bool holds(const std::vector<uint16_t>& sorted, uint16_t address) {
   return std::binary_search(sorted.begin(), sorted.end(), address);
@@ -143,7 +166,8 @@ std::string_view kindName(FunctionKind kind) {
 FunctionProfiles profileFunctions(const SweepInput& input, const Region& region, FollowTrace& trace,
                                   int64_t instructions, const FunctionStarts& starts,
                                   const SymbolTable& symbols, const CallTable& calls) {
-  FunctionTracer tracer(input, region, trace.marks.get(), trace.overlapping);
+  FunctionTracer tracer(input, region, trace.marks.get(), trace.overlapping,
+                        symbols.functionRanges());
   std::vector<uint16_t> vectors = starts.vectors;
   std::vector<uint16_t> entries = starts.entries;
   const std::vector<uint16_t> named = symbols.codeAddresses();  // ascending
@@ -155,8 +179,14 @@ FunctionProfiles profileFunctions(const SweepInput& input, const Region& region,
   mark(starts.reset);
   for (const std::span<const uint16_t> list :
        {std::span<const uint16_t>(vectors), std::span<const uint16_t>(entries),
-        std::span<const uint16_t>(named), calls.called()}) {
+        std::span<const uint16_t>(named)}) {
     for (const uint16_t address : list) mark(address);
+  }
+  // A call into a function that a debug map marks is part of it: SDCC's trampoline for a call
+  // through a pointer.
+  const std::vector<FunctionRange>& ranges = symbols.functionRanges();
+  for (const uint16_t address : calls.called()) {
+    if (!rangeAround(ranges, address)) mark(address);
   }
   std::vector<uint16_t> candidates;
   for (size_t w = 0; w < marked.size(); ++w) {

@@ -33,9 +33,10 @@ struct FunctionProfile {
   FunctionKind kind = FunctionKind::Call;
   int64_t bytes = 0;  // the bytes its instructions cover, each once
   int64_t instructions = 0;
-  int32_t calls = 0;    // call instructions in it
-  int32_t callees = 0;  // distinct addresses they call
-  int32_t callers = 0;  // call instructions counted anywhere that call its address
+  int32_t calls = 0;       // call instructions in it
+  int32_t callees = 0;     // distinct addresses they call
+  int32_t callers = 0;     // call instructions counted anywhere that call its address
+  int32_t unresolved = 0;  // jumps and calls in it that the trace could not resolve
   // Its opcodes, each with its count, in opcode order: FunctionProfiles::opcodesOf.
   uint32_t firstOpcode = 0;
   uint32_t opcodeCount = 0;

@@ -56,6 +56,22 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
     writeNumbers(text, sweep.entries);
     text.put(", \"tables\": ");
     writeNumbers(text, sweep.tables);
+    text.put(", \"inline\": [");
+    for (size_t i = 0; i < sweep.inlineData.size(); ++i) {
+      const InlineTable& data = sweep.inlineData[i];
+      if (i > 0) text.put(", ");
+      text.put("{\"address\": ").number(data.address);
+      text.put(", \"length\": ").number(data.length);
+      text.put(", \"helper\": \"").raw(data.helper).put("\"}");
+    }
+    text.put("], \"unresolved\": [");
+    for (size_t i = 0; i < sweep.unresolved.size(); ++i) {
+      const UnresolvedAt& at = sweep.unresolved[i];
+      if (i > 0) text.put(", ");
+      text.put("{\"address\": ").number(at.address);
+      text.put(", \"kind\": \"").raw(unresolvedName(at.kind)).put("\"}");
+    }
+    text.put("]");
   }
   text.put("}");
 }
@@ -71,6 +87,7 @@ void writeFunctions(ViewText& text, const FunctionProfiles& profiles) {
     text.put(", \"kind\": \"").raw(kindName(f.kind)).put("\", \"bytes\": ").number(f.bytes);
     text.put(", \"instructions\": ").number(f.instructions).put(", \"calls\": ").number(f.calls);
     text.put(", \"callees\": ").number(f.callees).put(", \"callers\": ").number(f.callers);
+    text.put(", \"unresolved\": ").number(f.unresolved);
     text.put(", \"opcodes\": [");
     const std::span<const OpcodeCount> opcodes = profiles.opcodesOf(f);
     for (size_t k = 0; k < opcodes.size(); ++k) {

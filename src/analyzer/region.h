@@ -4,9 +4,11 @@
 #ifndef OPFREQ_ANALYZER_REGION_H_
 #define OPFREQ_ANALYZER_REGION_H_
 
+#include <compare>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analyzer/opcode_table.h"
@@ -42,6 +44,27 @@ struct SweepInput {
 // Legacy: the sweep of the report without options; Written and Range: the region sweep.
 enum class SweepMode { Legacy, Written, Range, Follow };
 
+// What the trace cannot resolve, at the address of a jump or call instruction.
+enum class Unresolved : uint8_t {
+  Jump,          // a JMP @A+DPTR with no table found (but in a known helper's own bytes)
+  Inline,        // a call of a routine that pops its return address, and is no known helper
+  IndirectCall,  // a call through a pointer
+};
+std::string_view unresolvedName(Unresolved kind);  // control_flow.cc
+struct UnresolvedAt {
+  uint16_t address;
+  Unresolved kind;
+  friend auto operator<=>(const UnresolvedAt&, const UnresolvedAt&) = default;
+};
+
+// The data after a known helper's call, which the trace reads and does not take for code.
+struct InlineTable {
+  uint16_t address = 0;
+  uint16_t length = 0;
+  std::string_view helper;  // as kCallHelpers (call_helpers.h) names it
+  friend auto operator<=>(const InlineTable&, const InlineTable&) = default;
+};
+
 // What was swept.
 struct SweepInfo {
   SweepMode mode = SweepMode::Legacy;
@@ -50,8 +73,10 @@ struct SweepInfo {
   int64_t bytes = 0;     // the bytes that the instructions counted cover, each once
   int64_t overlap = 0;   // follow: the bytes that more than one of them covers
   int64_t instructions = 0;
-  std::vector<uint16_t> entries;  // follow: the entry points used, ascending
-  std::vector<uint16_t> tables;   // follow: the jump tables read, by base address, ascending
+  std::vector<uint16_t> entries;         // follow: the entry points used, ascending
+  std::vector<uint16_t> tables;          // follow: the jump tables read, by base address, ascending
+  std::vector<InlineTable> inlineData;   // follow: helpers' data read, ascending
+  std::vector<UnresolvedAt> unresolved;  // follow: ascending
 };
 
 }  // namespace opfreq

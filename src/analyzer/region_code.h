@@ -1,6 +1,11 @@
 // The bytes of a region read as code, for the tracers that follow control through it
 // (control_flow.h): which offsets can be read, each opcode's length and flow side by side, and
 // the marks the tracers leave on each byte.
+//
+// What the tracers may read is code that is there. Not a byte that a record text did not write
+// (with or without --written), and not erased fill: a byte inside a run of kFillRun or more FFh
+// bytes in a row (written ones, with record text) stops the trace as the end of the image does.
+// An EPROM dump or code linked high is mostly fill, which reads as MOV R7,A.
 #ifndef OPFREQ_ANALYZER_REGION_CODE_H_
 #define OPFREQ_ANALYZER_REGION_CODE_H_
 
@@ -38,7 +43,10 @@ enum RegionMark : uint8_t {
   kOwned = 4,          // a function owns the instruction that starts here
   kCovered = 8,        // an instruction counted covers this byte
   kOverlapped = 16,    // more than one does
+  kBlocked = 32,       // no tracer reads this byte: unwritten, or erased fill
 };
+// The shortest run of FFh bytes that is erased fill rather than code.
+constexpr size_t kFillRun = 16;
 constexpr RegionMark operator|(RegionMark a, RegionMark b) {
   return static_cast<RegionMark>(uint8_t{a} | uint8_t{b});
 }
@@ -53,11 +61,15 @@ inline RegionMarks clearMarks(size_t count) {
   return RegionMarks(marks);
 }
 
+// Marks for the region of `input`, each byte that no tracer may read blocked.
+RegionMarks regionMarks(const SweepInput& input, const Region& region);
+
 class RegionCode {
  public:
-  RegionCode(const SweepInput& input, const Region& region)
+  // `marks` are the region's (regionMarks), which outlive this.
+  RegionCode(const SweepInput& input, const Region& region, const RegionMark* marks)
       : bytes_(input.bytes.data() + region.from),
-        written_(input.written),
+        marks_(marks),
         from_(static_cast<size_t>(region.from)),
         size_(region.size()),
         at_(region.at) {}
@@ -73,16 +85,15 @@ class RegionCode {
   // Whether the `length` bytes from `index` on lie in the region and can be read.
   bool readable(size_t index, size_t length) const {
     if (index + length > size_) return false;
-    if (written_ == nullptr) return true;
-    for (size_t i = 0; i < length; ++i) {
-      if (!written_->contains(from_ + index + i)) return false;
+    for (size_t i = index; i < index + length; ++i) {
+      if ((marks_[i] & kBlocked) != 0) return false;
     }
     return true;
   }
 
  private:
   const uint8_t* bytes_;  // the region's first byte
-  const OffsetSet* written_;
+  const RegionMark* marks_;
   size_t from_;
   size_t size_;
   uint16_t at_;

@@ -1,6 +1,7 @@
 // The text view of a sweep other than the legacy one: the legacy report's layout, line for
 // line with CR LF, except that line 2 says what was swept (in place of the warnings: the first
-// eight entry points of a follow sweep, then how many more), the size
+// eight entry points of a follow sweep, then how many more; a follow sweep's next line says how
+// many jumps and calls it could not resolve), the size
 // and every share are of the bytes swept, and the call lines are the eight most called
 // addresses, most first, each with its name when there is one. With --functions, a blank line and
 // the functions follow, most bytes first: bytes, instructions, calls and callers, then the
@@ -40,6 +41,14 @@ std::string sweptLine(const SweepInfo& sweep) {
   return line + describe(sweep.region);
 }
 
+// "unresolved: 3 (first at 0123h)", or "unresolved: 0".
+std::string unresolvedLine(const SweepInfo& sweep) {
+  std::string line = "unresolved: " + std::to_string(sweep.unresolved.size());
+  if (!sweep.unresolved.empty())
+    line += " (first at " + hexDigits(sweep.unresolved.front().address, 4) + "h)";
+  return line;
+}
+
 class SweepReport : public View {
  public:
   // Most bytes first, then by address.
@@ -73,6 +82,8 @@ class SweepReport : public View {
     // Names from files and maps are shown, never obeyed: a control byte is a '?'.
     out.writeText(printable(setup_.shownName(analysis.name)), true);
     out.writeText(sweptLine(analysis.sweep), true);
+    if (analysis.sweep.mode == SweepMode::Follow)
+      out.writeText(unresolvedLine(analysis.sweep), true);
     out.writeText("Total size of code:");
     const auto bytes = static_cast<int32_t>(analysis.sweep.bytes);
     out.writeInteger(bytes, true);

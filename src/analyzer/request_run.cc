@@ -10,20 +10,24 @@
 #include "analyzer/input_loader.h"
 #include "analyzer/run_output.h"
 #include "analyzer/view.h"
+#include "filein/binary_file.h"
 #include "filein/file_platform.h"
 #include "filein/symbol_file.h"
 
 namespace opfreq {
 namespace {
 
-// The map that SDCC writes beside an input: NAME.map for NAME.ext. None when the input's name
-// has no file name part ("..", "dir/").
+// The map that the linker writes beside an input: NAME.map for NAME.ext (SDCC's), or NAME.m51
+// (Keil's) when there is no NAME.map. None when the input's name has no file name part ("..",
+// "dir/").
 std::optional<std::string> mapBeside(const std::string& input) {
   const size_t name = fileNameStart(input);
   const std::string_view part = std::string_view(input).substr(name);
   if (part.empty() || part == "." || part == "..") return std::nullopt;
   const size_t dot = input.rfind('.');
-  return (dot != std::string::npos && dot > name ? input.substr(0, dot) : input) + ".map";
+  const std::string stem = dot != std::string::npos && dot > name ? input.substr(0, dot) : input;
+  if (!pathExists(stem + ".map") && pathExists(stem + ".m51")) return stem + ".m51";
+  return stem + ".map";
 }
 
 // Said after any problem with a map that --maps looked for.

@@ -8,7 +8,11 @@
 //   else is read as a name. Each area's line ("CSEG  0000006D  000000A6 = 166. bytes
 //   (REL,CON,CODE)") says whether the names under it are code: those of an area with the CODE
 //   attribute, but for CONST, XINIT and CABS, which hold tables, initial values and the linker's
-//   own area sizes;
+//   own area sizes. A map of a --debug build names more: A$ and C$ symbols mark assembler and C
+//   lines and are no names; G$name$... marks the start of a global function (whose name is
+//   SDCC's _name beside it); F<module>$name$... names a static function, module:name, whose
+//   start is code; XG$... and XF...$... mark a function's last instruction;
+// - a Keil map (keil_map.h);
 // - otherwise a plain list, one "ADDR NAME" a line, ADDR in hex with or without 0x or a trailing
 //   h; lines of another shape are ignored. Every name of a list is code.
 // Values above FFFFh are ignored. Where an address has several names, the first that does not
@@ -29,29 +33,44 @@
 #include <string_view>
 #include <vector>
 
+#include "filein/keil_map.h"
+#include "filein/map_words.h"
+
 namespace opfreq {
 
 constexpr int64_t kSymbolTextLimit = int64_t{64} << 20;
+
+// A function whose start and last instruction a debug map marks.
+struct FunctionRange {
+  uint16_t start;
+  uint16_t end;  // its last instruction's address
+  friend bool operator==(const FunctionRange&, const FunctionRange&) = default;
+};
 
 class SymbolTable {
  public:
   // The name of `address`, empty when it has none.
   std::string_view nameOf(uint16_t address) const;
-  // The first code symbol at `address`, in file order; empty when there is none.
+  // The name of the code that starts at `address`: its name where a code symbol is there, else
+  // a name that is no linker area's (a library routine's public name); empty when it has none.
   std::string_view codeNameOf(uint16_t address) const;
   // The address of a symbol called `name`: the lowest, when several are.
   std::optional<uint16_t> addressOf(std::string_view name) const;
   // The code symbols in ascending address order, each address once.
   std::vector<uint16_t> codeAddresses() const;
+  // The functions a debug map marks, ascending by start.
+  const std::vector<FunctionRange>& functionRanges() const { return ranges_; }
   bool empty() const { return symbols_.empty(); }
   friend bool operator==(const SymbolTable&, const SymbolTable&) = default;
 
  private:
   friend class SymbolReader;
-  // Each symbol as one number, address << 48 | the start of its name in names_ << 1 | whether it
-  // is code: one sort of plain numbers puts them by address, then in file order.
+  // Each symbol as one number: its address, whether it is a fallback name, the start of its text
+  // in names_, and its kind (SymbolKind), from the top bit down. One sort of plain numbers puts
+  // them by address, the fallback names last, then in file order.
   std::vector<uint64_t> symbols_;
   std::string names_;  // every name, each ended by a line end, which no name holds
+  std::vector<FunctionRange> ranges_;
 
   std::span<const uint64_t> at(uint16_t address) const;
   std::string_view nameAt(uint64_t symbol) const;
@@ -65,15 +84,19 @@ class SymbolReader {
   SymbolTable finish();
 
  private:
+  class Sink;
   void endLine();
-  void add(uint64_t value, std::string_view name, bool code);
+  void sdccSymbol(uint64_t value, std::string_view name);
+  void add(uint64_t value, std::string_view name, SymbolKind kind, bool fallback);
+  void pairRanges();
 
   SymbolTable table_;
   std::string line_;
   bool started_ = false;      // past a byte order mark, if there is one
   bool afterReturn_ = false;  // the last line ended in CR, which an LF may follow
-  bool inMap_ = false;
-  bool codeArea_ = false;  // the map's current area holds code
+  bool inMap_ = false;        // an SDCC map
+  bool codeArea_ = false;     // the map's current area holds code
+  std::optional<KeilMap> keil_;
 };
 
 struct SymbolFile {

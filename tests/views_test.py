@@ -17,7 +17,7 @@ import sys
 import tempfile
 import unittest
 
-from sweep_model import Region, follow_sweep, intel_hex, legacy_sweep, linear_sweep
+from sweep_model import HELPERS, Region, follow_sweep, intel_hex, legacy_sweep, linear_sweep
 
 OPFREQ, SAMPLES = os.path.abspath(sys.argv.pop(1)), os.path.abspath(sys.argv.pop(1))
 SAMPLE_NAMES = sorted(f for f in os.listdir(SAMPLES) if f.endswith(".bin"))
@@ -180,6 +180,47 @@ class Views(unittest.TestCase):
             model = linear_sweep(Region(image, written, first, last, at), self.lengths)
             self.assertMatches(got, model, "%s %s" % (path, options))
 
+    @staticmethod
+    def plant_compiled_code(rng, image, region, starts):
+        """What compilers leave in firmware, in the region (FIRST, LAST, AT), reached from the
+        addresses `starts` and at random places: helpers that read data after their call, called
+        with data of random length, SDCC's MOVC switch, routines that pop their return address,
+        and erased fill."""
+        first, last, at = region
+        size = len(image)
+        offset = lambda address: first + ((address - at) & 0xFFFF)
+        address = lambda: (at + rng.randrange(last - first + 1)) & 0xFFFF
+        def put(where, data):
+            o = offset(where)
+            image[o:o + len(data)] = data[:max(0, size - o)]
+        places = lambda: rng.choice(starts + [address()])
+        for _ in range(rng.randrange(6)):
+            name, signature, layout, width = rng.choice(HELPERS)
+            helper = address()
+            put(helper, bytes(int(h, 16) for h in signature.split()))
+            if layout == "optr":  # it goes on in an XDATA one
+                xdata = address()
+                put(helper + 14, bytes([xdata >> 8 & 0xFF, xdata & 0xFF]))
+                put(xdata, bytes(int(h, 16) for h in HELPERS[5][1].split()))
+            for _ in range(rng.randrange(1, 4)):
+                data = bytes(rng.randrange(256) for _ in range(rng.randrange(12)))
+                if layout == "keil":
+                    data = bytes([0x00, rng.randrange(256), 0x01] * rng.randrange(3) + [0, 0]) + data
+                elif layout in ("dense", "sparse"):
+                    data = bytes([0, rng.randrange(3)]) + data
+                put(places(), bytes([0x12, helper >> 8 & 0xFF, helper & 0xFF]) + data)
+        for _ in range(rng.randrange(3)):  # a switch of SDCC: the MOVC A,@A+PC form
+            cases = rng.randrange(1, 20)
+            put(places(), bytes([0xEF, 0x24, 10, 0x83, 0xF5, 0x82, 0xEF, 0x24, 10 + cases - 4,
+                                 0x83, 0xF5, 0x83, 0xE4, 0x73]) +
+                bytes(rng.randrange(256) for _ in range(2 * cases)))
+        for _ in range(rng.randrange(3)):  # a pop of the return address, a call of it
+            routine = address()
+            put(routine, bytes([0xE5, 0x30, 0xD0, 0x83, 0xD0, 0x82, 0x22]))
+            put(places(), bytes([0x12, routine >> 8 & 0xFF, routine & 0xFF]))
+        for _ in range(rng.randrange(3)):
+            put(address(), b"\xff" * rng.randrange(12, 40))
+
     def test_follow_is_the_code_reached_from_the_entries(self):
         rng = random.Random(2019)
         for trial in range(150):
@@ -194,13 +235,14 @@ class Views(unittest.TestCase):
                 image[at:at + 5] = bytes([0x90, base >> 8 & 0xFF, base & 0xFF, 0xEF, 0x73])
                 image[base:base + 9] = bytes([0x02, 0x00, rng.randrange(256), 0x80, 0x10, 0xE1,
                                               0x05, 0x01, 0xFF])
-            image = bytes(image[:size])
             first = rng.randrange(size)
             last = min(size - 1, first + rng.randrange(65536))
             at = rng.randrange(65536) if trial % 2 else first & 0xFFFF  # the default
             inside = lambda: (at + rng.randrange(last - first + 1)) & 0xFFFF
             entries = [inside() for _ in range(rng.randrange(3))]
             reset = inside() if trial % 3 == 0 else 0
+            self.plant_compiled_code(rng, image, (first, last, at), entries + [reset])
+            image = bytes(image[:size])
             path = self.write("f.bin", image)
             options = ["--follow", "--range", "%x-%x" % (first, last)] + trial % 2 * ["--at", "%x" % at]
             options += ["--vectors", "%x" % reset] if trial % 3 == 0 else []
@@ -215,6 +257,8 @@ class Views(unittest.TestCase):
             self.assertEqual((got["sweep"]["entries"], got["sweep"]["tables"]), (used, tables),
                              options)
             self.assertEqual((got["sweep"]["mode"], got["sweep"]["overlap"]), ("follow", model.overlap))
+            self.assertEqual((got["sweep"]["inline"], got["sweep"]["unresolved"]),
+                             (model.inline, model.unresolved), options)
             self.assertMatches(got, model, options)
 
 

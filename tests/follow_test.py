@@ -19,7 +19,7 @@ import sys
 import tempfile
 import unittest
 
-from sweep_model import Region, follow_sweep
+from sweep_model import HELPERS, Region, follow_sweep, intel_hex
 
 OPFREQ = os.path.abspath(sys.argv.pop(1))
 LIBRARY = "/usr/share/sdcc/lib/src"
@@ -70,9 +70,29 @@ void act(uint8_t k) {
 }
 void isr(void) __interrupt(1) { if (x == 3) return; x++; y = x * 3; }
 void FUNCTION(void) { x ^= y; }
-void main(void) { for (;;) { tail(x); act(exits(y)); FUNCTION(); } }
+void main(void) { while (x != 0x55) { tail(x); act(exits(y)); FUNCTION(); } }
 """
 PROGRAMS["own.c"] = OWN.replace("GROWN", "").replace("FUNCTION", "removed")
+# Switches of 3, 8, 20 and 150 cases (compare chains, then SDCC's two MOVC tables, read by
+# MOVC A,@A+PC and by MOVC A,@A+DPTR), statics that only a switch's case, a pointer table and a
+# call reach; and a call through a pointer that --stack-auto makes a trampoline.
+SWITCH = "void sw%d(uint8_t k) { switch (k) { %s case %d: by_switch(); break; } }\n"
+PROGRAMS["cases.c"] = """#include <stdint.h>
+volatile uint8_t x, y;
+static void by_switch(void) { y ^= 0x5A; x++; }
+static uint8_t by_call(uint8_t a) { return a + x; }
+static void by_pointer(void) { x += 2; }
+void other(void) { x ^= y; }
+typedef void (*task)(void);
+__code const task tasks[] = {by_pointer, other};
+typedef uint8_t (*math)(uint8_t);
+static uint8_t twice(uint8_t a) { return a + a; }
+__code const math maths[] = {twice, by_call};
+uint8_t apply(uint8_t i, uint8_t v) { return maths[i & 1](v); }
+""" + "".join(SWITCH % (n, "".join("case %d: y = %d; x ^= %d; break; " % (i, i * 7 & 255, i)
+                                    for i in range(n - 1)), n - 1) for n in (3, 8, 20, 150)) + """
+void main(void) { while (x != 0x55) { sw3(x); sw8(x); sw20(x); sw150(x); y = apply(y, x); tasks[x & 1](); } }
+"""
 PROGRAMS["own2.c"] = OWN.replace("GROWN", "x = y + 7; y = x ^ 3;").replace("FUNCTION", "added")
 ABSORBED = {"exits": "helper"}  # a static function that a tail jump reaches goes with the jump
 BUILDS = [  # (program, output, SDCC options, opfreq options)
@@ -82,6 +102,10 @@ BUILDS = [  # (program, output, SDCC options, opfreq options)
     ("tasks.c", "tasks.ihx", [], []),
     ("own.c", "owna.ihx", ["--acall-ajmp"], []),
     ("tasks.c", "high.ihx", ["--code-loc", "0x2000"], ["--vectors", "2000", "--written"]),
+    ("cases.c", "cases.ihx", ["--debug"], []),
+    ("cases.c", "casess.ihx", ["--debug", "--stack-auto"], []),
+    ("own.c", "ownd.ihx", ["--debug"], []),
+    ("own.c", "ownad.ihx", ["--debug", "--acall-ajmp"], []),
 ]
 def run(*args, cwd, input=None):
     return subprocess.run([OPFREQ, *args], capture_output=True, cwd=cwd, input=input, timeout=60)
@@ -117,6 +141,17 @@ def image_of(path):
     return bytes(image), written
 
 
+# What a debug map names that is no code symbol: lines of assembler and C, and the marks of a
+# global function's start and of any function's end.
+DEBUG_MARK = re.compile(r"^(A\$|C\$|G\$[^$]*\$[^$]*\$|X[GF][^$]*\$[^$]*\$[^$]*\$)")
+
+
+def got_address(analysis, name):
+    """The two bytes of the address of the function `name` in a JSON analysis, if it has one."""
+    address = [f["address"] for f in analysis["functions"] if f.get("name") == name]
+    return bytes([address[0] >> 8, address[0] & 0xFF]) if address else None
+
+
 def areas(map_path):
     """The map's code symbols (globals under a CODE area but CONST, XINIT, CABS) and the
     address range of CONST."""
@@ -130,7 +165,7 @@ def areas(map_path):
         if m := re.match(r"^(\S+)\s+[0-9A-F]{8}\s+[0-9A-F]{8} =.*\(([^)]*)\)", line):
             area, code = m[1], "CODE" in m[2].split(",")
         elif (m := re.match(r"^C:\s+([0-9A-F]{8})\s+(\S+)", line)) and code and \
-                area not in ("CONST", "XINIT", "CABS"):
+                area not in ("CONST", "XINIT", "CABS") and not DEBUG_MARK.match(m[2]):
             symbols.add(int(m[1], 16))
     return sorted(symbols), const
 
@@ -142,7 +177,6 @@ class SdccBuilds(unittest.TestCase):
         for name, text in PROGRAMS.items():
             with open(os.path.join(cls.work, name), "w") as f:
                 f.write(text)
-        os.mkdir(os.path.join(cls.work, "lib"))
         for program, output, options, _ in BUILDS:
             cls.build(program, output, options)
 
@@ -150,7 +184,9 @@ class SdccBuilds(unittest.TestCase):
     def build(cls, program, output, options):
         """Links `program`, compiling each library module it needs from SDCC's sources, until
         the map names no library module: then every module has its listing."""
-        lib, modules = os.path.join(cls.work, "lib"), []
+        # Each set of options its own library: --stack-auto changes how functions are called.
+        lib, modules = os.path.join(cls.work, "lib" + "".join(options)), []
+        os.makedirs(lib, exist_ok=True)
         while True:
             subprocess.run(["sdcc", *options, "-o", output, program, *modules], cwd=cls.work,
                            check=True, capture_output=True)
@@ -170,7 +206,7 @@ class SdccBuilds(unittest.TestCase):
                 source = asm if os.path.exists(asm) else c
                 shutil.copy(source, lib)
                 compile = ["sdas8051", "-plosgff", module + ".rel", module + ".asm"] \
-                    if source == asm else ["sdcc", "-c", module + ".c"]
+                    if source == asm else ["sdcc", *options, "-c", module + ".c"]
                 subprocess.run(compile, cwd=lib, check=True, capture_output=True)
 
     @classmethod
@@ -280,11 +316,168 @@ class SdccBuilds(unittest.TestCase):
                          [[str(o or "-"), str(w or "-"), "%+d" % d if d else "0", n]
                           for n, o, w, d in changes])
 
+    def marked(self, output):
+        """What the listings assemble under each function's mark, by its name: its bytes, its
+        opcode counts and its call instructions; the calls of each address; and the names of the
+        program's own functions."""
+        rst = os.path.join(self.work, output[:-4] + ".rst")
+        functions, callers = {}, {}
+        for address, (data, function) in listing(
+                glob.glob(os.path.join(self.work, output + ".lib", "*.rst")) + [rst]).items():
+            call = data[0] == 0x12 or data[0] & 0x1F == 0x11
+            if call:
+                target = data[1] << 8 | data[2] if data[0] == 0x12 else \
+                    (address + 2) & 0xF800 | (data[0] >> 5) << 8 | data[1]
+                callers[target] = callers.get(target, 0) + 1
+            got = functions.setdefault(function, [0, {}, 0])
+            got[0] += len(data)
+            got[1][data[0]] = got[1].get(data[0], 0) + 1
+            got[2] += call
+        return functions, callers, set(f for _, f in listing([rst]).values()) - {None}
+
+    def test_a_debug_map_gives_each_function_as_the_listing_has_it(self):
+        for output in ("cases.ihx", "casess.ihx", "ownd.ihx", "ownad.ihx"):
+            truth, callers, own = self.marked(output)
+            got = json.loads(run("--json", "--functions", "--entry-symbols", "--maps", output,
+                                 cwd=self.work).stdout)
+            # _name for a global, module:name for a static
+            named = {re.sub(r"^_|^[^:]*:", "", f["name"]): f for f in got["functions"]
+                     if "name" in f}
+            self.assertLessEqual(own, set(named), output)
+            for name in set(named) & set(truth):
+                f = named[name]
+                self.assertEqual((f["bytes"], dict(f["opcodes"]), f["calls"], f["callers"]),
+                                 (truth[name][0], truth[name][1], truth[name][2],
+                                  callers.get(f["address"], 0)), "%s %s" % (output, name))
+            self.assertEqual(got["sweep"]["unresolved"], [
+                {"address": a, "kind": "indirect call"} for a, (data, _) in sorted(listing(
+                    [os.path.join(self.work, output[:-4] + ".rst")]).items())
+                if data[:1] == b"\x12" and data[1:] == got_address(got, "__sdcc_call_dptr")],
+                output)
+
+    def test_a_build_with_acall_ajmp_compares_as_the_listings_differ(self):
+        old, new = self.marked("ownd.ihx")[0], self.marked("ownad.ihx")[0]
+        got = json.loads(run("--json", "--compare", "--entry-symbols", "--maps", "ownd.ihx",
+                             "ownad.ihx", cwd=self.work).stdout)
+        named = {re.sub(r"^_|^[^:]*:", "", c["name"]): c["delta"] for c in got["functions"]
+                 if c["name"]}
+        want = {name: new[name][0] - old[name][0] for name in set(old) & set(new) - {None}
+                if new[name][0] != old[name][0]}
+        self.assertGreaterEqual(len(want), 3)
+        self.assertEqual({n: d for n, d in named.items() if n in old or n in new}, want)
+
     def test_code_linked_high_without_its_vectors_reaches_nothing(self):
         result = run("--follow", "--written", "high.ihx", cwd=self.work)
         self.assertEqual((result.returncode, result.stdout), (1, b""))
         self.assertEqual(result.stderr.decode(), "opfreq: high.ihx: --follow reached nothing: no "
                          "byte at 0000h; the lowest written address is 2000h (try --vectors 2000)\n")
+
+
+class Helpers(unittest.TestCase):
+    # Images by hand: 0000h LJMP 0040h; 0040h LCALL 0100h and the data after it; the helper's own
+    # first bytes at 0100h; the cases at 0080h (RR A; RET), 0084h (RRC A; RET) and 0088h (SWAP A;
+    # RET), RR A; RET again right after a constant.
+    CASES = {  # the data after the call, low bytes first where IAR writes them
+        "ccase": "00 80 01 00 84 02 00 00 00 88",
+        "icase": "00 80 00 01 00 84 00 02 00 00 00 88",
+        "uc_dense": "01 01 88 00 80 00 84 00",
+        "uc_sparse": "01 01 02 80 00 01 05 84 00 88 00",
+        "us_sparse": "01 00 01 00 02 00 80 00 01 00 05 00 84 00 88 00",
+        "constant": "12 34 56 78 03 22",
+    }
+    CASE_CODE = {0x80: "03 22", 0x84: "13 22", 0x88: "C4 22"}
+
+    @staticmethod
+    def image(helper, data, end=0x200, more=()):
+        image = bytearray(end)
+        image[0:3], image[0x40:0x43] = bytes.fromhex("02 00 40"), bytes.fromhex("12 01 00")
+        for at, code in [(0x43, data), (0x100, helper), *more] + list(Helpers.CASE_CODE.items()):
+            code = bytes.fromhex(code)
+            image[at:at + len(code)] = code
+        return bytes(image[:end])
+
+    def follow(self, image):
+        with tempfile.NamedTemporaryFile(suffix=".bin") as f:
+            f.write(image)
+            f.flush()
+            got = json.loads(run("--json", "--functions", f.name, cwd="/").stdout)
+        reached = {op: got["opcodes"][op]["count"] for op in (0x03, 0x13, 0xC4)}
+        return got["sweep"]["inline"], got["sweep"]["unresolved"], reached, got["functions"][0]
+
+    def test_each_helper_reads_the_data_after_its_call(self):
+        for name, helper, layout, _ in HELPERS[:9]:
+            data = self.CASES[name]
+            more = [(0x140, HELPERS[5][1])] if layout == "optr" else []
+            if layout == "optr":
+                helper += " 01 40"
+            inline, unresolved, reached, main = self.follow(self.image(helper, data, more=more))
+            constant = layout in ("constant", "optr")
+            self.assertEqual(inline, [{"address": 0x43, "length": 4 if constant else
+                                       len(bytes.fromhex(data)), "helper": name}], helper)
+            self.assertEqual((unresolved, reached),
+                             ([], {0x03: 1, 0x13: 0, 0xC4: 0} if constant else
+                              {0x03: 1, 0x13: 1, 0xC4: 1}), helper)
+            # The cases belong to the function that calls the helper: LJMP, LCALL and theirs.
+            self.assertEqual(main["instructions"], 4 if constant else 8, helper)
+
+    def test_what_cannot_be_read_or_known(self):
+        ccase = HELPERS[0][1]
+        # The data of a switch cut off at the image's end: its whole first entry, which leads to
+        # 0003h; the helper before its call.
+        cut = bytearray(0x48)
+        cut[0:5], cut[8:8 + 38] = bytes.fromhex("02 00 40 03 22"), bytes.fromhex(ccase)
+        cut[0x40:0x48] = bytes.fromhex("12 00 08 00 03 01 00 05")
+        rows = [  # image: inline, unresolved, reached
+            (bytes(cut), [{"address": 0x43, "length": 3, "helper": "ccase"}], [],
+             {0x03: 1, 0x13: 0, 0xC4: 0}),
+            # A routine that pops its return address, and is no known helper: nothing after it.
+            (self.image("C0 E0 D0 83 D0 82 22", "03 22"), [],
+             [{"address": 0x40, "kind": "inline"}], {0x03: 0, 0x13: 0, 0xC4: 0}),
+            # A call through a pointer: it returns.
+            (self.image("E4 73", "03 22"), [], [{"address": 0x40, "kind": "indirect call"}],
+             {0x03: 1, 0x13: 0, 0xC4: 0}),
+        ]
+        for image, inline, unresolved, reached in rows:
+            self.assertEqual(self.follow(image)[:3], (inline, unresolved, reached))
+
+
+class WhatIsNoCode(unittest.TestCase):
+    def follow(self, name, data, *options):
+        with tempfile.TemporaryDirectory() as work:
+            with open(os.path.join(work, name), "wb" if isinstance(data, bytes) else "w") as f:
+                f.write(data)
+            return json.loads(run("--json", "--follow", *options, name, cwd=work).stdout)
+
+    def test_erased_fill_and_unwritten_bytes_are_never_read(self):
+        # 0000h LJMP 2010h; 0003h MOV A,#1 and then 8 KiB of fill; 2010h LCALL 0003h, SJMP $.
+        image = bytes.fromhex("02 20 10 74 01") + b"\xff" * 0x200B + bytes.fromhex("12 00 03 80 FE")
+        got = self.follow("fill.bin", image)
+        self.assertEqual((got["sweep"]["bytes"], got["opcodes"][0xFF]["count"]), (10, 0))
+        # 0000h LJMP 0100h; 0100h MOV A,#1, then bytes no record writes, then 0110h RET.
+        text = intel_hex([(0, bytes.fromhex("02 01 00")), (0x100, bytes.fromhex("74 01")),
+                          (0x110, bytes.fromhex("22"))])
+        for options in ([], ["--written"]):
+            got = self.follow("gap.hex", text, *options)
+            self.assertEqual((got["sweep"]["bytes"], got["opcodes"][0xFF]["count"]), (5, 0))
+
+    def test_a_keil_build_is_reached_segment_by_segment(self):
+        keil = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "keil")
+        with open(os.path.join(keil, "envmon.m51")) as f:
+            segments = [(int(m[1], 16), int(m[2], 16), m[3]) for m in re.finditer(
+                r"^\s+CODE\s+([0-9A-F]{4})H\s+([0-9A-F]{4})H\s+\S+\s+(\S+)$", f.read(), re.M)]
+        code = [s for s in segments if not s[2].startswith(("?CO?", "?C_INITSEG"))]
+        total = sum(length for _, length, _ in code)
+        got = json.loads(run("--json", "--functions", "--entry-symbols", "--maps", "envmon.hex",
+                             cwd=keil).stdout)
+        for base, length, name in segments:
+            inside = sum(f["bytes"] for f in got["functions"] if base <= f["address"] < base + length)
+            if name.startswith("?PR?"):
+                self.assertEqual(inside, length, name)
+            elif name not in [s[2] for s in code]:
+                self.assertEqual(inside, 0, name)  # constants and initial values are data
+        self.assertGreaterEqual(got["sweep"]["bytes"], total * 0.99)
+        stripped = json.loads(run("--json", "--follow", "envmon.hex", cwd=keil).stdout)
+        self.assertGreaterEqual(stripped["sweep"]["bytes"], total * 0.90)
 
 
 class HandWritten(unittest.TestCase):

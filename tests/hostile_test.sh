@@ -25,6 +25,8 @@ printf ':0' >cut.ihx && printf 'S10' >cut.s19 && printf ':0100000002FD\n:0000000
 echo g >g2750.txt && chmod 2750 g2750.txt && echo u >u4755.txt && chmod 4755 u4755.txt
 printf '0040 init\n' >fw.map && cp demo.bin 'c.d\x' && printf '0048 delay\n' >c.map && mkfifo fifo.map
 cp demo.bin fifo.bin && printf '\x12\x00\x01\x22' >overlap.bin
+printf '\xef\x24\xf0\x83\xf5\x82\xef\x24\xf8\x83\xf5\x83\xe4\x73' >movc-out.bin
+printf '\x90\xff\x00\x73' >dptr-out.bin && printf '\x12\x00\x03\xd0\x83\xd0\x82\xf8' >helper-end.bin
 chmod -R a+rX "$work"
 cd "$work" || exit 1
 
@@ -198,6 +200,12 @@ row "each byte once, however many instructions cover it" 0 "" overlap.exp - \
 printf 'Swept: the code reached from 0000h 0001h 0002h 0003h 0004h 0005h 0006h 0007h and 72 more, offsets 00000h to 0004Fh at address 0000h\n' >entries.exp
 row "line 2 names eight entry points" 0 "" entries.exp - \
   "opfreq --follow --entry-symbols --symbols desc.sym demo.bin | tr -d '\\r' | sed -n 2p"
+# Tables and helpers that the image holds only in part: said, never read past its end.
+for case in movc-out:000D dptr-out:0003 helper-end:0000; do
+  printf 'unresolved: 1 (first at %sh)\n' "${case#*:}" >unresolved.exp
+  row "${case%:*}: unresolved, not read past the image" 0 "" unresolved.exp - \
+    "opfreq --follow ${case%:*}.bin | tr -d '\\r' | sed -n 3p"
+done
 row "a name with a line end makes one line" 1 "opfreq: nosuch?name.bin: No such file or directory" - - \
   "opfreq --json \$'nosuch\\nname.bin' >/dev/null"
 for signal in HUP INT QUIT ALRM TERM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do

@@ -101,7 +101,7 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
     code runs straight on to it. A call of a known helper goes on where its data says; one of a
     routine that pops its return address goes nowhere."""
     t, starts, covered, used, tables = Tally(), set(), {}, [], set()
-    inline, unresolved = set(), set()
+    inline, unresolved, jumps = set(), set(), set()
     fill = set()
     o = r.first
     while o <= r.last:  # runs of written FFh bytes
@@ -248,8 +248,10 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
             return (base, entries) if entries else None
         return None
 
-    def inside_helper(jump):
-        return any(signature_at(jump - i, row) for row, h in enumerate(HELPERS)
+    def in_called_helper(jump):
+        """Whether a helper that a counted call calls holds the jump in its own first bytes."""
+        return any(signature_at(jump - i, row) and (jump - i) & 0xFFFF in t.calls
+                   for row, h in enumerate(HELPERS)
                    for i, byte in enumerate(h[1].split()) if byte == "73")
 
     def trace(entry):
@@ -295,8 +297,8 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
                 if table:
                     tables.add(table[0])
                     pending += table[1]
-                elif not inside_helper(address):
-                    unresolved.add((address, "jump"))
+                else:
+                    jumps.add(address)
             elif op not in ENDS:
                 pending += [nxt]
 
@@ -317,6 +319,7 @@ def follow_sweep(r, lengths, extra_entries, reset=0, late=()):
         if can(r.offset_of(entry)):
             used.append(entry)
             trace(entry)
+    unresolved |= {(a, "jump") for a in jumps if not in_called_helper(a)}
     t.starts = starts  # the offsets of the instructions counted
     # Each byte once, however many instructions cover it; those that more than one covers.
     t.bytes, t.overlap = len(covered), sum(1 for n in covered.values() if n > 1)

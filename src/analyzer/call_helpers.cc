@@ -129,14 +129,16 @@ CalleeKind calleeAt(const RegionCode& code, size_t start) {
   return {};
 }
 
-bool insideHelper(const RegionCode& code, size_t jump) {
+std::vector<std::pair<size_t, uint8_t>> helpersAround(const RegionCode& code, size_t jump) {
+  std::vector<std::pair<size_t, uint8_t>> starts;
   for (size_t row = 0; row < kCallHelpers.size(); ++row) {
     const std::string_view signature = kCallHelpers[row].signature;
     for (size_t i = 0; i < signatureLength(signature) && i <= jump; ++i) {
-      if (signatureByte(signature, i) == kJmpIndirect && matches(code, jump - i, row)) return true;
+      if (signatureByte(signature, i) == kJmpIndirect && matches(code, jump - i, row))
+        starts.emplace_back(jump - i, static_cast<uint8_t>(row));
     }
   }
-  return false;
+  return starts;
 }
 
 InlineData readInlineData(const RegionCode& code, const CallHelper& helper, size_t data) {

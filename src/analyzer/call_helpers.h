@@ -85,9 +85,9 @@ struct CalleeKind {
 // What the routine at region index `start` is.
 CalleeKind calleeAt(const RegionCode& code, size_t start);
 
-// Whether the JMP @A+DPTR at region index `jump` lies inside the first bytes of a known helper,
-// where no table is expected.
-bool insideHelper(const RegionCode& code, size_t jump);
+// For a JMP @A+DPTR at region index `jump`: each start, `jump` - i, of a known helper whose
+// signature holds that jump at i, as (start, row).
+std::vector<std::pair<size_t, uint8_t>> helpersAround(const RegionCode& code, size_t jump);
 
 // The data after a helper's call, read as far as it can be.
 struct InlineData {

@@ -106,6 +106,14 @@ std::optional<JumpTable> ControlFlow::dptrTable(size_t jump) const {
   return std::nullopt;
 }
 
+bool ControlFlow::inCalledHelper(size_t jump) const {
+  if (callees_.empty()) return false;
+  for (const auto& [start, row] : helpersAround(code_, jump)) {
+    if (callees_[start] == 3 + row) return true;
+  }
+  return false;
+}
+
 CalleeKind ControlFlow::callee(uint16_t target) {
   const size_t index = code_.indexOf(target);
   if (index >= code_.size()) return {};

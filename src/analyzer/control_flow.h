@@ -12,7 +12,8 @@
 // - A call of a known helper goes on where the data after the call says, and one of a routine
 //   that pops its return address goes nowhere that can be known (call_helpers.h).
 // - JMP @A+DPTR goes where a table says (jumpTable), and ends the path when there is none.
-// What cannot be known is told to the policy as unresolved, so that views can say it.
+// What cannot be known is told to the policy as unresolved, so that views can say it; a tracer
+// that has walked everything leaves out the jumps in the helpers' own bytes (inCalledHelper).
 #ifndef OPFREQ_ANALYZER_CONTROL_FLOW_H_
 #define OPFREQ_ANALYZER_CONTROL_FLOW_H_
 
@@ -65,6 +66,10 @@ class ControlFlow {
   //   commands.
   // None when neither finds a table with an entry.
   std::optional<JumpTable> jumpTable(size_t jump) const;
+
+  // Whether the JMP @A+DPTR at index `jump` lies in the first bytes of a known helper that a
+  // call walked so far reached: where no table is expected, as the helper's data decides.
+  bool inCalledHelper(size_t jump) const;
 
   // Takes every path from `start`, each to its end, leaving the other way of each branch (and
   // each call followed) for later.
@@ -141,7 +146,7 @@ void ControlFlow::path(uint16_t address, Policy& policy) {
         if (std::optional<JumpTable> table = jumpTable(index)) {
           policy.readTable(*table);
           pending_.insert(pending_.end(), table->entries.begin(), table->entries.end());
-        } else if (!insideHelper(code_, index)) {
+        } else {
           policy.unresolved(address, Unresolved::Jump);
         }
         return;

@@ -48,7 +48,17 @@ class Follower {
   // in the order met.
   std::vector<uint16_t>& tables() { return tables_; }
   std::vector<InlineTable>& inlineData() { return inline_; }
-  std::vector<UnresolvedAt>& unresolved() { return unresolved_; }
+  // What could not be resolved, but the jumps in the bytes of a helper called, each marked.
+  std::vector<UnresolvedAt>& unresolved() {
+    std::erase_if(unresolved_, [&](const UnresolvedAt& at) {
+      return at.kind == Unresolved::Jump && flow_.inCalledHelper(flow_.code().indexOf(at.address));
+    });
+    for (const UnresolvedAt& at : unresolved_) {
+      const size_t index = flow_.code().indexOf(at.address);
+      marks_[index] = marks_[index] | kUnresolved;
+    }
+    return unresolved_;
+  }
   RegionMarks takeMarks() { return std::move(marks_); }
 
   // The walk's policy.

@@ -86,6 +86,7 @@ class FunctionTracer {
   }
   void take(const Instruction& instruction, size_t index) {
     marks_[index] = marks_[index] | kOwned;
+    unresolved_ += (marks_[index] & kUnresolved) != 0;
     if (!stamps_.empty()) [[unlikely]]
       own(index, instruction.length);
     if (counts_[instruction.opcode]++ == 0) [[unlikely]] {
@@ -100,7 +101,8 @@ class FunctionTracer {
   }
   static void readTable(const JumpTable& /*table*/) {}
   static void readInline(const InlineTable& /*data*/) {}
-  void unresolved(uint16_t /*address*/, Unresolved /*kind*/) { ++unresolved_; }
+  // Those of the follow sweep, which it marked, are counted where they are taken.
+  static void unresolved(uint16_t /*address*/, Unresolved /*kind*/) {}
 
  private:
   // Counts the bytes of the function's instruction at `index` that none of its others covers.

@@ -44,6 +44,7 @@ enum RegionMark : uint8_t {
   kCovered = 8,        // an instruction counted covers this byte
   kOverlapped = 16,    // more than one does
   kBlocked = 32,       // no tracer reads this byte: unwritten, or erased fill
+  kUnresolved = 64,    // the follow sweep could not resolve the jump or call that starts here
 };
 // The shortest run of FFh bytes that is erased fill rather than code.
 constexpr size_t kFillRun = 16;

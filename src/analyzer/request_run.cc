@@ -94,7 +94,8 @@ class RequestRun {
       return Problem::ofText(name, "has no file name, so no map beside it");
     std::optional<OffsetSet> written;
     const std::span<uint8_t> window(window_.get(), windowSize_);
-    if (sweep.written) written.emplace(window.size());
+    // The trace never reads what a record text did not write, with or without --written.
+    if (sweep.written || sweep.follow) written.emplace(window.size());
     const LoadedInput input = loadInput(name, window, written ? &*written : nullptr);
     if (input.problem) return *input.problem;
     // The image before its map, so that a missing image is not blamed on its map.

@@ -1,5 +1,8 @@
 #include "analyzer/call_helpers.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <optional>
 
 namespace opfreq {
@@ -9,23 +12,45 @@ constexpr uint8_t kDph = 0x83;
 constexpr uint8_t kDpl = 0x82;
 constexpr size_t kPopSearch = 12;  // bytes from a routine's start that may pop its return address
 
-// The byte that a signature's hex pair at `pair` stands for; none for "..".
-std::optional<uint8_t> signatureByte(std::string_view signature, size_t pair) {
-  const std::string_view hex = signature.substr(pair * 3, 2);
-  if (hex == "..") return std::nullopt;
+// A signature's bytes, -1 for any byte, parsed once.
+struct Signature {
+  std::array<int16_t, 56> bytes{};
+  size_t length = 0;
+};
+
+constexpr Signature parse(std::string_view hex) {
+  Signature signature;
   const auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
-  return static_cast<uint8_t>(digit(hex[0]) << 4 | digit(hex[1]));
+  for (size_t at = 0; at + 1 < hex.size(); at += 3) {
+    signature.bytes[signature.length++] =
+        hex[at] == '.' ? int16_t{-1}
+                       : static_cast<int16_t>(digit(hex[at]) << 4 | digit(hex[at + 1]));
+  }
+  return signature;
 }
 
-size_t signatureLength(std::string_view signature) { return (signature.size() + 1) / 3; }
+constexpr auto kSignatures = [] {
+  std::array<Signature, kCallHelpers.size()> signatures{};
+  for (size_t row = 0; row < kCallHelpers.size(); ++row) {
+    signatures[row] = parse(kCallHelpers[row].signature);
+  }
+  return signatures;
+}();
+
+// A routine is told by its first byte before anything else.
+static_assert(std::all_of(kSignatures.begin(), kSignatures.end(),
+                          [](const Signature& s) { return s.bytes[0] >= 0; }));
+// The OPTR constant helper goes on in the XDATA one.
+static_assert(kCallHelpers[8].jumpsTo == 5 && kSignatures[5].bytes[0] == 0xA8 &&
+              kSignatures[8].bytes[kSignatures[8].length - 1] == kLjmp);
 
 bool matches(const RegionCode& code, size_t start, size_t row) {
   const CallHelper& helper = kCallHelpers[row];
-  const size_t length = signatureLength(helper.signature);
+  const Signature& signature = kSignatures[row];
+  const size_t length = signature.length;
   if (!code.readable(start, length)) return false;
   for (size_t i = 0; i < length; ++i) {
-    const std::optional<uint8_t> byte = signatureByte(helper.signature, i);
-    if (byte && *code.code(start + i) != *byte) return false;
+    if (signature.bytes[i] >= 0 && *code.code(start + i) != signature.bytes[i]) return false;
   }
   if (helper.jumpsTo < 0) return true;
   const uint8_t* jump = code.code(start + length - 1);  // the LJMP that ends it
@@ -114,9 +139,14 @@ void readIarSparse(DataReader& reader, size_t width, InlineData& data) {
 }  // namespace
 
 CalleeKind calleeAt(const RegionCode& code, size_t start) {
+  if (!code.readable(start, 1)) return {};
   for (size_t row = 0; row < kCallHelpers.size(); ++row) {
-    if (matches(code, start, row)) return {Callee::Helper, static_cast<uint8_t>(row)};
+    if (kSignatures[row].bytes[0] == *code.code(start) && matches(code, start, row))
+      return {Callee::Helper, static_cast<uint8_t>(row)};
   }
+  // Most routines hold no POP DPH at all: told without decoding them.
+  const size_t search = std::min(kPopSearch, code.size() - start);
+  if (std::memchr(code.code(start), kPop, search) == nullptr) return {};
   for (size_t at = start; at + 4 <= start + kPopSearch && code.readable(at, 1);) {
     const uint8_t* bytes = code.code(at);
     if (code.readable(at, 4) && bytes[0] == kPop && bytes[1] == kDph && bytes[2] == kPop &&
@@ -129,16 +159,8 @@ CalleeKind calleeAt(const RegionCode& code, size_t start) {
   return {};
 }
 
-std::vector<std::pair<size_t, uint8_t>> helpersAround(const RegionCode& code, size_t jump) {
-  std::vector<std::pair<size_t, uint8_t>> starts;
-  for (size_t row = 0; row < kCallHelpers.size(); ++row) {
-    const std::string_view signature = kCallHelpers[row].signature;
-    for (size_t i = 0; i < signatureLength(signature) && i <= jump; ++i) {
-      if (signatureByte(signature, i) == kJmpIndirect && matches(code, jump - i, row))
-        starts.emplace_back(jump - i, static_cast<uint8_t>(row));
-    }
-  }
-  return starts;
+bool helperJumpsAt(size_t row, size_t offset) {
+  return offset < kSignatures[row].length && kSignatures[row].bytes[offset] == kJmpIndirect;
 }
 
 InlineData readInlineData(const RegionCode& code, const CallHelper& helper, size_t data) {

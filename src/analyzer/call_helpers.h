@@ -85,9 +85,8 @@ struct CalleeKind {
 // What the routine at region index `start` is.
 CalleeKind calleeAt(const RegionCode& code, size_t start);
 
-// For a JMP @A+DPTR at region index `jump`: each start, `jump` - i, of a known helper whose
-// signature holds that jump at i, as (start, row).
-std::vector<std::pair<size_t, uint8_t>> helpersAround(const RegionCode& code, size_t jump);
+// Whether the first bytes of known helper `row` hold a JMP @A+DPTR `offset` bytes from its start.
+bool helperJumpsAt(size_t row, size_t offset);
 
 // The data after a helper's call, read as far as it can be.
 struct InlineData {

@@ -107,27 +107,29 @@ std::optional<JumpTable> ControlFlow::dptrTable(size_t jump) const {
 }
 
 bool ControlFlow::inCalledHelper(size_t jump) const {
-  if (callees_.empty()) return false;
-  for (const auto& [start, row] : helpersAround(code_, jump)) {
-    if (callees_[start] == 3 + row) return true;
-  }
-  return false;
+  // The routines that are no plain ones are few.
+  return std::any_of(callees_.begin(), callees_.end(), [&](const auto& callee) {
+    return callee.second >= 3 && jump >= callee.first &&
+           helperJumpsAt(callee.second - 3u, jump - callee.first);
+  });
 }
 
 CalleeKind ControlFlow::callee(uint16_t target) {
   const size_t index = code_.indexOf(target);
   if (index >= code_.size()) return {};
-  if (callees_.empty()) callees_.resize(code_.size());
-  // 1: plain, 2: pops its return address, 3 + h: helper h.
-  uint8_t& known = callees_[index];
-  if (known == 0) {
-    const CalleeKind kind = calleeAt(code_, index);
-    known = kind.kind == Callee::Plain        ? 1
-            : kind.kind == Callee::PopsReturn ? 2
-                                              : static_cast<uint8_t>(3 + kind.helper);
+  if ((marks_[index] & kPlainRoutine) != 0) return {};
+  const auto known = callees_.find(index);
+  if (known != callees_.end()) {
+    if (known->second >= 3) return {Callee::Helper, static_cast<uint8_t>(known->second - 3)};
+    return {Callee::PopsReturn, 0};
   }
-  if (known >= 3) return {Callee::Helper, static_cast<uint8_t>(known - 3)};
-  return {known == 2 ? Callee::PopsReturn : Callee::Plain, 0};
+  const CalleeKind kind = calleeAt(code_, index);
+  if (kind.kind == Callee::Plain) {
+    marks_[index] = marks_[index] | kPlainRoutine;
+  } else {
+    callees_[index] = kind.kind == Callee::PopsReturn ? 2 : static_cast<uint8_t>(3 + kind.helper);
+  }
+  return kind;
 }
 
 }  // namespace opfreq

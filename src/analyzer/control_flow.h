@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "analyzer/call_helpers.h"
@@ -44,9 +45,9 @@ struct JumpTable {
 //   void unresolved(uint16_t address, Unresolved kind);
 class ControlFlow {
  public:
-  // `marks` are the region's (regionMarks), which outlive this.
-  ControlFlow(const SweepInput& input, const Region& region, const RegionMark* marks)
-      : code_(input, region, marks) {}
+  // `marks` are the region's (regionMarks), which outlive this; it marks the plain routines.
+  ControlFlow(const SweepInput& input, const Region& region, TraceMarks& marks)
+      : code_(input, region, marks), marks_(marks.marks.get()) {}
 
   const RegionCode& code() const { return code_; }
 
@@ -90,8 +91,10 @@ class ControlFlow {
 
   RegionCode code_;
   std::vector<uint16_t> pending_;  // addresses still to visit
-  // What each routine called is, by region index: 0 until it is known, else its kind + 1.
-  std::vector<uint8_t> callees_;
+  RegionMark* marks_;
+  // What each routine called that is not plain (kPlainRoutine) is, by region index: 2 pops its
+  // return address, 3 + h known helper h.
+  std::unordered_map<size_t, uint8_t> callees_;
 };
 
 template <typename Policy>

@@ -1,6 +1,8 @@
 #include "analyzer/follow_sweep.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "analyzer/code_scanner.h"
 #include "analyzer/control_flow.h"
@@ -18,7 +20,10 @@ template <typename Visitor>
 class Follower {
  public:
   Follower(const SweepInput& input, Visitor& visitor, const Region& region)
-      : marks_(regionMarks(input, region)), flow_(input, region, marks_.get()), visitor_(visitor) {}
+      : trace_(regionMarks(input, region)),
+        marks_(trace_.marks.get()),
+        flow_(input, region, trace_),
+        visitor_(visitor) {}
 
   // Traces from `entry` when its byte is readable; says whether it was.
   bool trace(uint16_t entry) {
@@ -59,7 +64,7 @@ class Follower {
     }
     return unresolved_;
   }
-  RegionMarks takeMarks() { return std::move(marks_); }
+  TraceMarks takeMarks() { return std::move(trace_); }
 
   // The walk's policy.
   bool enter(size_t index, uint16_t /*address*/) const { return (marks_[index] & kCounted) == 0; }
@@ -74,11 +79,24 @@ class Follower {
   void unresolved(uint16_t address, Unresolved kind) { unresolved_.push_back({address, kind}); }
 
  private:
-  // Each byte of the code once, however many instructions cover it.
+  // Each byte of the code once, however many instructions cover it. Mostly none of them is
+  // covered yet: the marks of the instruction's bytes are tested and set as one word.
   void cover(size_t index, size_t length) {
+    static constexpr std::array<std::array<uint8_t, 4>, 4> kLanes = {
+        {{}, {kCovered}, {kCovered, kCovered}, {kCovered, kCovered, kCovered}}};
+    uint32_t lanes = 0;
+    uint32_t word = 0;
+    std::memcpy(&lanes, kLanes[length].data(), sizeof lanes);
+    std::memcpy(&word, marks_ + index, sizeof word);
+    if ((word & lanes) == 0) [[likely]] {
+      word |= lanes;
+      std::memcpy(marks_ + index, &word, sizeof word);
+      bytesSwept_ += static_cast<int64_t>(length);
+      return;
+    }
     for (size_t i = index; i < index + length; ++i) {
       const RegionMark mark = marks_[i];
-      if ((mark & kCovered) == 0) {
+      if ((mark & kCovered) == 0) [[likely]] {
         marks_[i] = mark | kCovered;
         ++bytesSwept_;
       } else if ((mark & kOverlapped) == 0) {
@@ -88,7 +106,8 @@ class Follower {
     }
   }
 
-  RegionMarks marks_;
+  TraceMarks trace_;
+  RegionMark* marks_;
   ControlFlow flow_;
   Visitor& visitor_;
   int64_t bytesSwept_ = 0;

@@ -24,7 +24,7 @@ struct FollowEntries {
 
 // Where the follow sweep went, for what is worked out from it afterwards (functions.h).
 struct FollowTrace {
-  RegionMarks marks;              // kCounted where an instruction counted starts, kCovered and
+  TraceMarks marks;               // kCounted where an instruction counted starts, kCovered and
                                   // kOverlapped on the bytes they cover
   std::vector<uint16_t> vectors;  // the vectors taken
   bool overlapping = false;       // some byte is covered by more than one instruction

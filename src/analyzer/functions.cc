@@ -16,9 +16,9 @@ class FunctionTracer {
  public:
   // Marks its own in `marks`, the follow sweep's. Where instructions overlap, a function's bytes
   // are counted one by one: `overlapping`.
-  FunctionTracer(const SweepInput& input, const Region& region, RegionMark* marks, bool overlapping,
+  FunctionTracer(const SweepInput& input, const Region& region, TraceMarks& marks, bool overlapping,
                  const std::vector<FunctionRange>& ranges)
-      : flow_(input, region, marks), marks_(marks), ranges_(ranges) {
+      : flow_(input, region, marks), marks_(marks.marks.get()), ranges_(ranges) {
     if (overlapping) stamps_.resize(region.size());
   }
 
@@ -168,8 +168,7 @@ std::string_view kindName(FunctionKind kind) {
 FunctionProfiles profileFunctions(const SweepInput& input, const Region& region, FollowTrace& trace,
                                   int64_t instructions, const FunctionStarts& starts,
                                   const SymbolTable& symbols, const CallTable& calls) {
-  FunctionTracer tracer(input, region, trace.marks.get(), trace.overlapping,
-                        symbols.functionRanges());
+  FunctionTracer tracer(input, region, trace.marks, trace.overlapping, symbols.functionRanges());
   std::vector<uint16_t> vectors = starts.vectors;
   std::vector<uint16_t> entries = starts.entries;
   const std::vector<uint16_t> named = symbols.codeAddresses();  // ascending

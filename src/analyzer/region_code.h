@@ -38,13 +38,14 @@ inline constexpr std::array<Step, 256> kSteps = [] {
 // bit, on the path that every instruction takes. Not a character type, which the compiler
 // would have to take as changing any other value it holds whenever one mark is set.
 enum RegionMark : uint8_t {
-  kCounted = 1,        // the follow sweep counted an instruction that starts here
-  kFunctionStart = 2,  // a function starts here
-  kOwned = 4,          // a function owns the instruction that starts here
-  kCovered = 8,        // an instruction counted covers this byte
-  kOverlapped = 16,    // more than one does
-  kBlocked = 32,       // no tracer reads this byte: unwritten, or erased fill
-  kUnresolved = 64,    // the follow sweep could not resolve the jump or call that starts here
+  kCounted = 1,         // the follow sweep counted an instruction that starts here
+  kFunctionStart = 2,   // a function starts here
+  kOwned = 4,           // a function owns the instruction that starts here
+  kCovered = 8,         // an instruction counted covers this byte
+  kOverlapped = 16,     // more than one does
+  kBlocked = 32,        // no tracer reads this byte: unwritten, or erased fill
+  kUnresolved = 64,     // the follow sweep could not resolve the jump or call that starts here
+  kPlainRoutine = 128,  // a routine called from here on returns to the byte after its call
 };
 // The shortest run of FFh bytes that is erased fill rather than code.
 constexpr size_t kFillRun = 16;
@@ -55,22 +56,33 @@ struct FreeMarks {
   void operator()(RegionMark* marks) const { std::free(marks); }
 };
 using RegionMarks = std::unique_ptr<RegionMark[], FreeMarks>;
+// Room past the last mark, so that the marks of an instruction's bytes are read and written in
+// one go, whatever its length.
+constexpr size_t kMarksPast = 3;
 // None set, from calloc: a large block comes as fresh zeroed pages instead of being cleared.
 inline RegionMarks clearMarks(size_t count) {
-  auto* marks = static_cast<RegionMark*>(std::calloc(count, 1));
+  auto* marks = static_cast<RegionMark*>(std::calloc(count + kMarksPast, 1));
   if (marks == nullptr) throw std::bad_alloc();
   return RegionMarks(marks);
 }
 
+// The marks of a region, and whether any of its bytes is blocked: most binaries have none, and
+// then only the region's end is to be tested.
+struct TraceMarks {
+  RegionMarks marks;
+  bool blocked = false;
+};
+
 // Marks for the region of `input`, each byte that no tracer may read blocked.
-RegionMarks regionMarks(const SweepInput& input, const Region& region);
+TraceMarks regionMarks(const SweepInput& input, const Region& region);
 
 class RegionCode {
  public:
   // `marks` are the region's (regionMarks), which outlive this.
-  RegionCode(const SweepInput& input, const Region& region, const RegionMark* marks)
+  RegionCode(const SweepInput& input, const Region& region, const TraceMarks& marks)
       : bytes_(input.bytes.data() + region.from),
-        marks_(marks),
+        marks_(marks.marks.get()),
+        blocked_(marks.blocked),
         from_(static_cast<size_t>(region.from)),
         size_(region.size()),
         at_(region.at) {}
@@ -86,6 +98,8 @@ class RegionCode {
   // Whether the `length` bytes from `index` on lie in the region and can be read.
   bool readable(size_t index, size_t length) const {
     if (index + length > size_) return false;
+    if (!blocked_) [[likely]]
+      return true;
     for (size_t i = index; i < index + length; ++i) {
       if ((marks_[i] & kBlocked) != 0) return false;
     }
@@ -95,6 +109,7 @@ class RegionCode {
  private:
   const uint8_t* bytes_;  // the region's first byte
   const RegionMark* marks_;
+  bool blocked_;
   size_t from_;
   size_t size_;
   uint16_t at_;

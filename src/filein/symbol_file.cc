@@ -70,6 +70,7 @@ std::string_view SymbolTable::nameAt(uint64_t symbol) const {
 }
 
 std::string_view SymbolTable::nameOf(uint16_t address) const {
+  if (symbols_.empty()) return "";  // as for every call target of a run without names
   const std::span<const uint64_t> here = at(address);
   const auto named = std::find_if(
       here.begin(), here.end(), [&](uint64_t s) { return isName(s) && !isAreaSymbol(nameAt(s)); });

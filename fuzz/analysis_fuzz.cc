@@ -121,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 0; (at = line.find("{\"address\": ", at)) != std::string_view::npos; ++at)
     ++rows;
   check(line.find('\n') == line.size() - 1 && line.ends_with("}\n") &&
-        rows == run.calls.distinctCount() + static_cast<int64_t>(functions));
+        rows == run.calls.distinctCount() + static_cast<int64_t>(functions) +
+                    static_cast<int64_t>(info.inlineData.size() + info.unresolved.size()));
   return 0;
 }

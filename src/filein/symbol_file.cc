@@ -173,7 +173,7 @@ void SymbolReader::sdccSymbol(uint64_t value, std::string_view name) {
 }
 
 void SymbolReader::add(uint64_t value, std::string_view name, SymbolKind kind, bool fallback) {
-  if (value > 0xFFFF) return;
+  if (value > 0xFFFF || name.empty()) return;
   table_.symbols_.push_back(value << kAddressShift | uint64_t{fallback} << kFallbackShift |
                             uint64_t{table_.names_.size()} << kNameShift |
                             static_cast<uint64_t>(kind));

@@ -1,8 +1,8 @@
 // Any bytes, analysed as an image of that length: the report must keep its shape. Then swept by
 // the linear and follow sweeps over a region, mapping and written bytes that the data's first
 // bytes choose: they must stay in the region and count each byte once, the functions must own
-// every instruction counted, and the JSON line must hold a row for each
-// called address and each function.
+// every instruction counted, and the JSON line must hold a row for each called address, each
+// function, each helper's data and each unresolved jump or call.
 #include <cstdint>
 #include <cstdlib>
 #include <optional>

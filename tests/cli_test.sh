@@ -113,7 +113,7 @@ while IFS='|' read -r status message args; do
     /dev/null opfreq "$@"
 done <<'ROWS'
 2|give one view: --json, or one table of --csv+|--json --csv demo.bin
-2|--csv=x: the table is opcodes, calls, functions or compare+|--csv=x demo.bin
+2|--csv=x: the table is opcodes, calls, functions, edges or compare+|--csv=x demo.bin
 2|--at 10000: not an address 0 to FFFF in hex+|--at 10000 demo.bin
 2|--range 0-10000: wider than 64 KiB+|--range 0-10000 demo.bin
 2|--entry adds an entry point to --follow, which is not given+|--entry 10 demo.bin
@@ -123,7 +123,11 @@ done <<'ROWS'
 2|--entry _x: a name needs --symbols or --maps+|--follow --entry _x demo.bin
 2|--entry-symbols takes the code symbols of --symbols or --maps+|--follow --entry-symbols demo.bin
 2|--compare takes two images, OLD and NEW, not 1+|--compare demo.bin
-2|--compare writes text, --json or --csv=compare+|--compare --csv=calls demo.bin demo.bin
+2|--compare writes text, --json, --csv=compare or --markdown+|--compare --dot demo.bin demo.bin
+2|--markdown writes a comparison, which --compare asks for+|--markdown demo.bin
+2|--compare names each build from its own map: give --maps, not --symbols+|--compare --symbols names.sym demo.bin demo.bin
+2|--max-growth limits the growth of --compare, which is not given+|--max-growth 5 demo.bin
+2|--max-growth 5k: not a number of bytes, 0 or more+|--compare --max-growth 5k demo.bin demo.bin
 2|option --json takes no value+|--json=yes demo.bin
 2|--entry _x: names.sym has no such name|--follow --entry _x --symbols names.sym demo.bin
 2|demo.bin: --entry 0100h is outside the offsets 00000h to 0004Fh at address 0000h|--follow --entry 100 demo.bin

@@ -19,7 +19,7 @@ import sys
 import tempfile
 import unittest
 
-from sweep_model import HELPERS, Region, follow_sweep, intel_hex
+from sweep_model import BRANCHES1, BRANCHES2, CALLS, HELPERS, JUMPS, Region, follow_sweep, intel_hex
 
 OPFREQ = os.path.abspath(sys.argv.pop(1))
 LIBRARY = "/usr/share/sdcc/lib/src"
@@ -285,7 +285,10 @@ class SdccBuilds(unittest.TestCase):
                               for f in got], output)
             text = run("--functions", "--entry-symbols", "--maps", output, cwd=self.work).stdout
             lines = text.decode().split("\r\n")
-            shown = [line.split() for line in lines[lines.index("functions by size:") + 1:-1]]
+            header = lines.index("functions by size:") + 1
+            self.assertEqual(lines[header].split(),
+                             ["bytes", "instrs", "calls", "callers", "address", "name"])
+            shown = [line.split() for line in lines[header + 1:-1]]
             self.assertEqual(shown, [[str(f[k]) for k in ("bytes", "instructions", "calls", "callers")]
                                      + ["%04X" % f["address"]] + ([f["name"]] if "name" in f else [])
                                      for f in sorted(got, key=lambda f: (-f["bytes"], f["address"]))])
@@ -312,7 +315,7 @@ class SdccBuilds(unittest.TestCase):
         text = run("--compare", "--entry-symbols", "--maps", "own.ihx", "own2.ihx",
                    cwd=self.work).stdout.decode().split("\r\n")
         self.assertEqual(text[0], "own.ihx -> own2.ihx")
-        self.assertEqual([line.split() for line in text[3:3 + len(changes)]],
+        self.assertEqual([line.split() for line in text[4:4 + len(changes)]],
                          [[str(o or "-"), str(w or "-"), "%+d" % d if d else "0", n]
                           for n, o, w, d in changes])
 
@@ -365,6 +368,75 @@ class SdccBuilds(unittest.TestCase):
                 if new[name][0] != old[name][0]}
         self.assertGreaterEqual(len(want), 3)
         self.assertEqual({n: d for n, d in named.items() if n in old or n in new}, want)
+
+    def test_the_call_graph_is_the_listings(self):
+        for output in ("ownd.ihx", "cases.ihx"):
+            got = json.loads(run("--json", "--functions", "--entry-symbols", "--maps", output,
+                                 cwd=self.work).stdout)["functions"]
+            starts = {f["address"] for f in got}
+            calls, jumps = {}, {}  # by the listing's function: each target with its count
+            for address, (data, function) in listing(
+                    glob.glob(os.path.join(self.work, output + ".lib", "*.rst")) +
+                    [os.path.join(self.work, output[:-4] + ".rst")]).items():
+                op, after = data[0], address + len(data)
+                if op in (0x02, 0x12):
+                    target = data[1] << 8 | data[2]
+                elif op & 0x1F in (0x01, 0x11):
+                    target = after & 0xF800 | (op >> 5) << 8 | data[1]
+                elif op in JUMPS | BRANCHES1 | BRANCHES2:
+                    target = (after + (data[-1] ^ 0x80) - 0x80) & 0xFFFF
+                else:
+                    continue
+                edges = calls if op in CALLS else jumps
+                edges.setdefault(function, {}).setdefault(target, 0)
+                edges[function][target] += 1
+            for f in got:
+                name = re.sub(r"^_|^[^:]*:", "", f.get("name", ""))
+                if name not in calls and name not in jumps:
+                    continue
+                tail = {t: n for t, n in jumps.get(name, {}).items()
+                        if t in starts and t != f["address"]}
+                self.assertEqual((dict(f["calls_to"]), dict(f["jumps_to"])),
+                                 (calls.get(name, {}), tail), "%s %s" % (output, name))
+                for kind, back in (("calls_to", "called_from"), ("jumps_to", "jumped_from")):
+                    self.assertEqual(f[back], [[g["address"], dict(g[kind])[f["address"]]]
+                                               for g in got if f["address"] in dict(g[kind])])
+
+    def test_moved_code_is_no_change_and_ci_can_read_the_comparison(self):
+        sizes = [self.marked(b)[0]["act"][0] for b in ("own.ihx", "own2.ihx")]
+        got = json.loads(run("--json", "--compare", "own.ihx", "own2.ihx", cwd=self.work).stdout)
+        # Stripped, every function is unnamed: those that only moved match by their content.
+        self.assertEqual([(c["old_bytes"], c["new_bytes"]) for c in got["functions"]], [tuple(sizes)])
+        self.assertEqual((got["code"]["delta"], got["image"]["delta"]), (sizes[1] - sizes[0],) * 2)
+        delta = got["code"]["delta"]
+        for budget in (delta - 1, delta):
+            result = run("--compare", "--max-growth", str(budget), "own.ihx", "own2.ihx",
+                         cwd=self.work)
+            over = budget < delta
+            self.assertEqual((result.returncode, result.stderr.decode()),
+                             (3, "opfreq: the code grew by %d bytes, more than --max-growth %d\n"
+                              % (delta, budget)) if over else (0, ""))
+            self.assertTrue(result.stdout.startswith(b"own.ihx -> own2.ihx\r\nimage"))
+        both = ["--compare", "--entry-symbols", "--maps", "ownd.ihx", "ownad.ihx"]
+        changes = json.loads(run("--json", *both, cwd=self.work).stdout)["functions"]
+        rows = [line.split(" | ")[0][3:-1] for line in run("--markdown", *both, cwd=self.work)
+                .stdout.decode().splitlines() if line.startswith("| `")]
+        self.assertEqual(rows, [c["name"] or "%04X" % (c["new_address"] if c["new_address"] is not
+                                                       None else c["old_address"])
+                                for c in changes][:50])
+
+    def test_the_dot_graph_holds_the_json_edges(self):
+        options = ["--functions", "--entry-symbols", "--maps", "cases.ihx"]
+        got = json.loads(run("--json", *options, cwd=self.work).stdout)["functions"]
+        dot = run("--dot", *options, cwd=self.work).stdout.decode()
+        edges = re.findall(r"^f(\w{4}) -> f(\w{4})(?: \[(style=dashed|label=\"(\d+)\")\])?;$", dot, re.M)
+        self.assertEqual(sorted((int(a, 16), int(b, 16), "jump" if kind == "style=dashed" else "call",
+                                 int(count or 1)) for a, b, kind, count in edges),
+                         sorted((f["address"], t, kind, n) for f in got
+                                for kind in ("call", "jump") for t, n in f[kind + "s_to"]))
+        if shutil.which("dot"):
+            rendered = subprocess.run(["dot", "-Tsvg"], input=dot.encode(), capture_output=True)
+            self.assertEqual((rendered.returncode, rendered.stderr), (0, b""))
 
     def test_code_linked_high_without_its_vectors_reaches_nothing(self):
         result = run("--follow", "--written", "high.ihx", cwd=self.work)

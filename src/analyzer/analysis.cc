@@ -72,6 +72,9 @@ std::variant<Analysis, Problem> analyse(const AnalysisInput& input, const SweepO
   analysis.name = input.name;
   analysis.format = input.format;
   analysis.imageSize = input.image.size;
+  analysis.heldBytes = input.format != HexFormat::None && input.image.written != nullptr
+                           ? static_cast<int64_t>(input.image.written->count())
+                           : input.image.size;
   analysis.symbols = input.symbols;
   analysis.sweep = std::move(swept.info);
   analysis.run = std::move(swept.run);

@@ -25,6 +25,9 @@ struct Analysis {
   std::string name;  // as given
   HexFormat format = HexFormat::None;
   int64_t imageSize = 0;
+  // The bytes the file holds: its size, or the bytes its record text wrote, where the reading
+  // kept them (a sweep option).
+  int64_t heldBytes = 0;
   SweepInfo sweep;
   RunState run;
   LegacyWarnings warnings;  // the legacy sweep's, which its report puts into words

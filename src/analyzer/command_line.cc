@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <iterator>
 
 #include "filein/hex_number.h"
@@ -52,7 +53,7 @@ class Parser {
       return wrong("--csv=" + value + ": the table is " + names);
     }
     if (!setView(ViewFormat::Csv, row->table)) return false;
-    if (row->table == CsvTable::Functions) return askForFunctions();
+    if (row->table == CsvTable::Functions || row->table == CsvTable::Edges) return askForFunctions();
     if (row->table == CsvTable::Compare) return askToCompare();
     return true;
   }
@@ -84,6 +85,16 @@ class Parser {
     if (!address)
       return wrong(std::string(option) + " " + argument + ": not an address 0 to FFFF in hex");
     use(*address);
+    return true;
+  }
+
+  bool takeGrowth(const std::string& argument) {
+    int64_t bytes = 0;
+    const char* end = argument.data() + argument.size();
+    const auto [stop, error] = std::from_chars(argument.data(), end, bytes);
+    if (error != std::errc() || stop != end || bytes < 0)
+      return wrong("--max-growth " + argument + ": not a number of bytes, 0 or more");
+    request_.maxGrowth = bytes;
     return true;
   }
 
@@ -122,6 +133,11 @@ class Parser {
         return wrong("--vectors moves the vectors of --follow, which is not given");
     }
     if (request_.symbols && request_.maps) return wrong("give --symbols or --maps, not both");
+    if (request_.symbols && request_.view.compare) {
+      return wrong("--compare names each build from its own map: give --maps, not --symbols");
+    }
+    if (request_.maxGrowth && !request_.view.compare)
+      return wrong("--max-growth limits the growth of --compare, which is not given");
     if (!request_.symbols && !request_.maps) {
       for (const EntryPoint& entry : sweep.entries) {
         if (!entry.name.empty())
@@ -181,6 +197,11 @@ constexpr std::array kOptions = {
               "  --json            one JSON object a file, a line each: every opcode and every "
               "call",
               [](Parser& p, const std::string&) { return p.setView(ViewFormat::Json); }},
+    OptionRow{"dot", 0, no_argument,
+              "  --dot             the call graph in Graphviz's dot language, a digraph a file",
+              [](Parser& p, const std::string&) {
+                return p.setView(ViewFormat::Dot) && p.askForFunctions();
+              }},
     // Its lines of --help come from kCsvTables.
     OptionRow{"csv", 0, optional_argument, "",
               [](Parser& p, const std::string& value) { return p.takeCsv(value); }},
@@ -225,6 +246,13 @@ constexpr std::array kOptions = {
               "  --compare         two builds, OLD NEW: the bytes, functions and opcodes that "
               "changed",
               [](Parser& p, const std::string&) { return p.askToCompare(); }},
+    OptionRow{"markdown", 0, no_argument,
+              "  --markdown        --compare as a Markdown table, for a pull request's comment",
+              [](Parser& p, const std::string&) { return p.setView(ViewFormat::Markdown); }},
+    OptionRow{"max-growth", 0, required_argument,
+              "  --max-growth N    --compare ends with status 3 when the code grew by more than N "
+              "bytes",
+              [](Parser& p, const std::string& value) { return p.takeGrowth(value); }},
     OptionRow{"written", 0, no_argument,
               "  --written         count only the bytes that a HEX or S-record file wrote",
               [](Parser& p, const std::string&) { return p.request().sweep.written = true; }},

@@ -25,6 +25,7 @@ struct Request {
   std::optional<std::string> symbols;  // the file that names addresses
   bool maps = false;                   // each input's names from the map beside it
   std::optional<std::string> output;   // the file to write instead of standard output
+  std::optional<int64_t> maxGrowth;    // --compare: the most bytes the code may grow
   std::vector<std::string> files;      // "-" is standard input
 };
 

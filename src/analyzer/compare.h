@@ -1,9 +1,12 @@
 // Two builds compared (--compare OLD NEW), function by function: the functions whose bytes
 // changed, or that one build lacks.
 //
-// Functions are matched by name, and those without one by address. Changes come largest first
-// (by how much the bytes changed), then the named ones by name, then the others by address, new
-// before old.
+// Functions are matched in three rounds: by name, those that share a name first with first in
+// address order; the unnamed ones by content (the same bytes once the code addresses in them are
+// set aside, FunctionProfile::content), first with first in address order, so that a routine
+// that only moved has not changed; the rest by address. Changes come largest first (by how much
+// the bytes changed), then the named ones by name, then by the new address and the old one, so
+// that two runs over the same builds list them in the same order.
 #ifndef OPFREQ_ANALYZER_COMPARE_H_
 #define OPFREQ_ANALYZER_COMPARE_H_
 
@@ -20,9 +23,10 @@ namespace opfreq {
 // What the comparison needs of one build.
 struct Build {
   std::string name;
-  int64_t bytes = 0;
+  int64_t image = 0;  // the bytes the file holds
+  int64_t code = 0;   // the bytes the trace counted
   std::array<int32_t, 256> counts{};
-  std::vector<FunctionProfile> functions;
+  std::vector<FunctionProfile> functions;  // ascending by address
 
   static Build of(const Analysis& analysis);
 };
@@ -36,6 +40,9 @@ struct Change {
 };
 
 std::vector<Change> changesBetween(const Build& old, const Build& now);
+
+// The opcodes whose counts differ, most changed first (then by opcode), at most `limit`.
+std::vector<size_t> opcodesBetween(const Build& old, const Build& now, size_t limit);
 
 }  // namespace opfreq
 

@@ -1,10 +1,11 @@
-// The views of two builds compared (--compare OLD NEW; compare.h): text, JSON and CSV of what
-// each swept, the functions that grew, shrank, came or went, and the opcodes whose counts
-// changed. Each keeps what it needs of the two results and writes the comparison at the end of
+// The views of two builds compared (--compare OLD NEW; compare.h): text, JSON, CSV and Markdown
+// of the bytes each file holds and each trace counted, the functions that grew, shrank, came or
+// went, and the opcodes whose counts changed. Each keeps what it needs of the two results and writes the comparison at the end of
 // the run, and only when both were analysed.
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <tuple>
 
 #include "analyzer/compare.h"
 #include "analyzer/opcode_table.h"
@@ -18,7 +19,8 @@ namespace {
 
 constexpr size_t kNumberColumn = 7;
 constexpr size_t kOpcodeLines = 16;
-constexpr size_t kOpcodeColumns = 24;
+constexpr size_t kMnemonicColumn = 23;  // the longest mnemonic
+constexpr size_t kMarkdownRows = 50;
 
 // "+89", "-56", "0".
 std::string signedNumber(int64_t value) {
@@ -49,6 +51,11 @@ class CompareView : public View {
   bool failed_ = false;
 };
 
+// The function or address of a change.
+std::string changed(const Change& c) {
+  return c.name.empty() ? hexDigits(c.newAddress.value_or(c.oldAddress.value_or(0)), 4) : c.name;
+}
+
 class CompareText : public CompareView {
  public:
   using CompareView::CompareView;
@@ -65,31 +72,61 @@ class CompareText : public CompareView {
   void write(const Build& old, const Build& now, const std::vector<Change>& changes) override {
     const auto shown = [&](const std::string& name) { return printable(setup().shownName(name)); };
     out().writeText(shown(old.name) + " -> " + shown(now.name), true);
-    out().writeText("bytes" + columns(old.bytes, now.bytes), true);
+    out().writeText("image" + columns(old.image, now.image), true);
+    out().writeText("code " + columns(old.code, now.code), true);
     out().writeText("functions:", true);
     for (const Change& c : changes) {
-      const std::string what = c.name.empty()
-                                   ? hexDigits(c.newAddress.value_or(c.oldAddress.value_or(0)), 4)
-                                   : printable(c.name);
-      out().writeText(columns(c.oldBytes, c.newBytes) + " " + what, true);
+      out().writeText(columns(c.oldBytes, c.newBytes) + " " + printable(changed(c)), true);
     }
     out().writeText("opcodes:", true);
-    std::vector<size_t> differ;
-    for (size_t op = 0; op < 256; ++op) {
-      if (old.counts[op] != now.counts[op]) differ.push_back(op);
+    for (const size_t op : opcodesBetween(old, now, kOpcodeLines)) {
+      std::string mnemonic(OpcodeTable[op].mnemonic);
+      mnemonic.resize(kMnemonicColumn, ' ');
+      out().writeText(hexDigits(op, 2) + "  " + mnemonic + columns(old.counts[op], now.counts[op]),
+                      true);
     }
-    const auto size = [&](size_t op) {
-      const int64_t delta = int64_t{now.counts[op]} - old.counts[op];
-      return delta < 0 ? -delta : delta;
-    };
-    std::stable_sort(differ.begin(), differ.end(),
-                     [&](size_t a, size_t b) { return size(a) > size(b); });
-    differ.resize(std::min(differ.size(), kOpcodeLines));
-    for (const size_t op : differ) {
-      out().writeText(
-          opcodeColumns(op).substr(0, kOpcodeColumns) + columns(old.counts[op], now.counts[op]),
-          true);
+  }
+};
+
+// The comparison for a pull request's comment: a line of the sizes, a table of the functions that
+// changed (at most kMarkdownRows, in the text view's order) and one of the opcodes, folded.
+class CompareMarkdown : public CompareView {
+ public:
+  using CompareView::CompareView;
+
+ private:
+  static std::string sizes(std::string_view what, int64_t old, int64_t now) {
+    return "**" + std::string(what) + "** " + std::to_string(old) + " \u2192 " +
+           std::to_string(now) + " (" + signedNumber(now - old) + ")";
+  }
+  static std::string cell(std::optional<int64_t> value) {
+    return value ? std::to_string(*value) : "-";
+  }
+
+  void write(const Build& old, const Build& now, const std::vector<Change>& changes) override {
+    std::string text = sizes("image", old.image, now.image) + ", " +
+                       sizes("code", old.code, now.code) + "\n\n";
+    if (changes.empty()) text += "No function changed.\n";
+    if (!changes.empty()) text += "| function | old | new | delta |\n| --- | ---: | ---: | ---: |\n";
+    for (size_t i = 0; i < changes.size() && i < kMarkdownRows; ++i) {
+      const Change& c = changes[i];
+      text += "| ";
+      appendMarkdownCode(text, changed(c));
+      text += " | " + cell(c.oldBytes) + " | " + cell(c.newBytes) + " | " +
+              signedNumber(c.delta()) + " |\n";
     }
+    if (changes.size() > kMarkdownRows)
+      text += "\n" + std::to_string(changes.size() - kMarkdownRows) + " more functions changed.\n";
+    text += "\n<details><summary>opcodes</summary>\n\n";
+    text += "| opcode | mnemonic | old | new | delta |\n| --- | --- | ---: | ---: | ---: |\n";
+    for (const size_t op : opcodesBetween(old, now, kOpcodeLines)) {
+      text += "| " + hexDigits(op, 2) + " | ";
+      appendMarkdownCode(text, OpcodeTable[op].mnemonic);
+      text += " | " + std::to_string(old.counts[op]) + " | " + std::to_string(now.counts[op]) +
+              " | " + signedNumber(int64_t{now.counts[op]} - old.counts[op]) + " |\n";
+    }
+    text += "\n</details>\n";
+    out().writeText(text);
   }
 };
 
@@ -110,8 +147,15 @@ class CompareJson : public CompareView {
     ViewText text(out());
     text.put("{\"old\": ").escaped(old.name, appendJsonString);
     text.put(", \"new\": ").escaped(now.name, appendJsonString);
-    text.put(", \"bytes\": {\"old\": ").number(old.bytes).put(", \"new\": ").number(now.bytes);
-    text.put(", \"delta\": ").number(now.bytes - old.bytes).put("}, \"functions\": [");
+    // "bytes" is the code's, as scripts written before "image" and "code" read it.
+    for (const auto& [key, oldSize, newSize] :
+         {std::tuple("bytes", old.code, now.code), std::tuple("image", old.image, now.image),
+          std::tuple("code", old.code, now.code)}) {
+      text.put(", \"").raw(key).put("\": {\"old\": ").number(oldSize);
+      text.put(", \"new\": ").number(newSize).put(", \"delta\": ").number(newSize - oldSize);
+      text.put("}");
+    }
+    text.put(", \"functions\": [");
     for (size_t i = 0; i < changes.size(); ++i) {
       const Change& c = changes[i];
       if (i > 0) text.put(", ");
@@ -182,6 +226,10 @@ std::unique_ptr<View> makeCompareJson(const ViewSetup& setup) {
 
 std::unique_ptr<View> makeCompareCsv(const ViewSetup& setup) {
   return std::make_unique<CompareCsv>(setup);
+}
+
+std::unique_ptr<View> makeCompareMarkdown(const ViewSetup& setup) {
+  return std::make_unique<CompareMarkdown>(setup);
 }
 
 }  // namespace opfreq

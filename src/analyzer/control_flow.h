@@ -40,6 +40,7 @@ struct JumpTable {
 //                                                 // there; false where it must stop
 //   void take(const Instruction& i, size_t index);  // the instruction, which the path takes
 //   bool intoCall(uint16_t target);   // whether a call's target is followed too
+//   void jumped(uint16_t target);     // a jump, a branch or a table leads to `target`
 //   void readTable(const JumpTable& table);  // a jump table read, its entries then followed
 //   void readInline(const InlineTable& data);  // a helper's data read, its targets followed
 //   void unresolved(uint16_t address, Unresolved kind);
@@ -128,10 +129,12 @@ void ControlFlow::path(uint16_t address, Policy& policy) {
         break;
       case Flow::Jump:
         policy.take(instruction, index);
+        policy.jumped(target);
         address = target;
         break;
       case Flow::Branch:
         policy.take(instruction, index);
+        policy.jumped(target);
         pending_.push_back(target);
         address = next;
         break;
@@ -148,6 +151,7 @@ void ControlFlow::path(uint16_t address, Policy& policy) {
         policy.take(instruction, index);
         if (std::optional<JumpTable> table = jumpTable(index)) {
           policy.readTable(*table);
+          for (const uint16_t entry : table->entries) policy.jumped(entry);
           pending_.insert(pending_.end(), table->entries.begin(), table->entries.end());
         } else {
           policy.unresolved(address, Unresolved::Jump);
@@ -178,6 +182,7 @@ std::optional<uint16_t> ControlFlow::afterCall(uint16_t address, uint16_t target
     return next;
   }
   policy.readInline({next, static_cast<uint16_t>(data.length), helper.name});
+  for (const uint16_t successor : data.targets) policy.jumped(successor);
   pending_.insert(pending_.end(), data.targets.begin(), data.targets.end());
   if (!data.returns) return std::nullopt;
   return static_cast<uint16_t>(next + data.length);

@@ -1,7 +1,8 @@
 // The CSV views, for spreadsheets: RFC 4180 quoting, LF line ends, one header line for the
 // whole run (the columns of kCsvTables), before the first rows, so that a run whose inputs all fail
 // writes nothing. The opcode view has 256 rows a file in opcode order; the call view a row for each
-// called address, most called first; the function view a row for each function, by address.
+// called address, most called first; the function view a row for each function, by address; the
+// edge view a row for each edge of the call graph, by function.
 #include "analyzer/opcode_table.h"
 #include "analyzer/view_makers.h"
 #include "analyzer/view_text.h"
@@ -79,6 +80,26 @@ class CsvFunctions : public CsvView {
   }
 };
 
+// An edge of the call graph a row: the calls of each function, then its tail calls.
+class CsvEdges : public CsvView {
+ public:
+  explicit CsvEdges(const ViewSetup& setup) : CsvView(setup, CsvTable::Edges) {}
+
+ private:
+  void writeRows(ViewText& text, std::string_view file, const Analysis& analysis) override {
+    if (!analysis.functions) return;
+    const FunctionProfiles& profiles = *analysis.functions;
+    for (const FunctionProfile& f : profiles.functions) {
+      for (const bool calls : {true, false}) {
+        for (const Edge& edge : profiles.edgesOf(calls ? f.callsTo : f.jumpsTo)) {
+          text.raw(file).hex(f.address, 4).put(",").hex(edge.address, 4);
+          text.raw(calls ? ",call," : ",jump,").number(edge.count).put("\n");
+        }
+      }
+    }
+  }
+};
+
 }  // namespace
 
 std::unique_ptr<View> makeCsvView(const ViewSetup& setup, CsvTable table) {
@@ -87,6 +108,8 @@ std::unique_ptr<View> makeCsvView(const ViewSetup& setup, CsvTable table) {
       return std::make_unique<CsvCalls>(setup);
     case CsvTable::Functions:
       return std::make_unique<CsvFunctions>(setup);
+    case CsvTable::Edges:
+      return std::make_unique<CsvEdges>(setup);
     case CsvTable::Opcodes:
     case CsvTable::None:
     case CsvTable::Compare:  // a view of its own (compare_view.cc)

@@ -74,6 +74,7 @@ class Follower {
     visitor_.instruction(instruction);
   }
   static bool intoCall(uint16_t /*target*/) { return true; }
+  static void jumped(uint16_t /*target*/) {}
   void readTable(const JumpTable& table) { tables_.push_back(table.base); }
   void readInline(const InlineTable& data) { inline_.push_back(data); }
   void unresolved(uint16_t address, Unresolved kind) { unresolved_.push_back({address, kind}); }

@@ -32,8 +32,9 @@ class FunctionTracer {
   }
 
   // The instructions that the function at `start` owns, added up into `profile`, its opcodes
-  // onto `opcodes`.
-  void trace(uint16_t start, FunctionProfile& profile, std::vector<OpcodeCount>& opcodes) {
+  // and edges onto `profiles`.
+  void trace(uint16_t start, FunctionProfile& profile, FunctionProfiles& profiles) {
+    std::vector<OpcodeCount>& opcodes = profiles.opcodes;
     start_ = start;
     const auto range = std::lower_bound(
         ranges_.begin(), ranges_.end(), start,
@@ -71,8 +72,12 @@ class FunctionTracer {
       std::sort(callees_.begin(), callees_.end());
       callees_.erase(std::unique(callees_.begin(), callees_.end()), callees_.end());
     }
-    profile.callees = static_cast<int32_t>(callees_.size());
+    profile.callsTo = edgesFrom(callees_, profiles.edges);
+    profile.callees = static_cast<int32_t>(profile.callsTo.count);
     callees_.clear();
+    profile.jumpsTo = edgesFrom(jumps_, profiles.edges);
+    jumps_.clear();
+    profile.content = contentOf(profile.bytes);
     profile.unresolved = unresolved_;
     unresolved_ = 0;
   }
@@ -86,6 +91,7 @@ class FunctionTracer {
   }
   void take(const Instruction& instruction, size_t index) {
     marks_[index] = marks_[index] | kOwned;
+    owned_.push_back(static_cast<uint16_t>(index));
     unresolved_ += (marks_[index] & kUnresolved) != 0;
     if (!stamps_.empty()) [[unlikely]]
       own(index, instruction.length);
@@ -99,12 +105,51 @@ class FunctionTracer {
     callees_.push_back(target);
     return target > start_ && target <= end_;
   }
+  // A jump to another function's start is a tail call.
+  void jumped(uint16_t target) {
+    const size_t index = flow_.code().indexOf(target);
+    if (target != start_ && index < flow_.code().size() && (marks_[index] & kFunctionStart) != 0)
+      jumps_.push_back(target);
+  }
   static void readTable(const JumpTable& /*table*/) {}
   static void readInline(const InlineTable& /*data*/) {}
   // Those of the follow sweep, which it marked, are counted where they are taken.
   static void unresolved(uint16_t /*address*/, Unresolved /*kind*/) {}
 
  private:
+  // The addresses in `targets`, each once with how often it is there, appended to `edges`.
+  static EdgeSpan edgesFrom(std::vector<uint16_t>& targets, std::vector<Edge>& edges) {
+    std::sort(targets.begin(), targets.end());
+    const auto first = static_cast<uint32_t>(edges.size());
+    for (size_t i = 0; i < targets.size(); ++i) {
+      if (i > 0 && targets[i] == targets[i - 1]) {
+        ++edges.back().count;
+      } else {
+        edges.push_back({targets[i], 1});
+      }
+    }
+    return {first, static_cast<uint32_t>(edges.size() - first)};
+  }
+
+  // The function's content: FNV-1a over its instructions' bytes in address order, the code
+  // addresses in them set aside, and its size.
+  uint64_t contentOf(int64_t bytes) {
+    std::sort(owned_.begin(), owned_.end());
+    uint64_t hash = 0xCBF29CE484222325;
+    const auto add = [&](uint8_t byte) { hash = (hash ^ byte) * 0x100000001B3; };
+    for (const uint16_t index : owned_) {
+      const uint8_t* code = flow_.code().code(index);
+      const uint8_t op = *code;
+      const bool address = op == kLjmp || op == kLcall || op == kMovDptr;
+      const bool page = isAjmp(op) || isAcall(op);
+      add(page ? op & 0x1F : op);
+      for (size_t i = 1; i < kSteps[op].length; ++i) add(address || page ? 0 : code[i]);
+    }
+    owned_.clear();
+    for (int shift = 0; shift < 64; shift += 8) add(static_cast<uint8_t>(bytes >> shift));
+    return hash;
+  }
+
   // Counts the bytes of the function's instruction at `index` that none of its others covers.
   void own(size_t index, size_t length) {
     for (size_t i = index; i < index + length; ++i) {
@@ -126,6 +171,8 @@ class FunctionTracer {
   std::array<uint64_t, 4> touched_{};
   size_t distinct_ = 0;
   std::vector<uint16_t> callees_;
+  std::vector<uint16_t> jumps_;  // the other functions' starts its jumps reach
+  std::vector<uint16_t> owned_;  // its instructions, by region index
   int32_t unresolved_ = 0;
   // Where instructions overlap: by region index, the last function that counted the byte.
   std::vector<uint32_t> stamps_;
@@ -141,6 +188,32 @@ const FunctionRange* rangeAround(const std::vector<FunctionRange>& ranges, uint1
   if (after == ranges.begin()) return nullptr;
   const FunctionRange& range = *std::prev(after);
   return address <= range.end ? &range : nullptr;
+}
+
+// Each function's called_from and jumped_from, from the others' calls_to and jumps_to.
+void invertEdges(FunctionProfiles& profiles) {
+  std::vector<FunctionProfile>& functions = profiles.functions;
+  const auto indexOf = [&](uint16_t address) -> std::optional<size_t> {
+    const auto found = std::lower_bound(
+        functions.begin(), functions.end(), address,
+        [](const FunctionProfile& f, uint16_t a) { return f.address < a; });
+    if (found == functions.end() || found->address != address) return std::nullopt;
+    return static_cast<size_t>(found - functions.begin());
+  };
+  for (const bool calls : {true, false}) {
+    std::vector<std::vector<Edge>> from(functions.size());
+    for (const FunctionProfile& f : functions) {
+      for (const Edge& edge : profiles.edgesOf(calls ? f.callsTo : f.jumpsTo)) {
+        if (const std::optional<size_t> to = indexOf(edge.address))
+          from[*to].push_back({f.address, edge.count});
+      }
+    }
+    for (size_t i = 0; i < functions.size(); ++i) {
+      EdgeSpan& span = calls ? functions[i].calledFrom : functions[i].jumpedFrom;
+      span = {static_cast<uint32_t>(profiles.edges.size()), static_cast<uint32_t>(from[i].size())};
+      profiles.edges.insert(profiles.edges.end(), from[i].begin(), from[i].end());
+    }
+  }
 }
 
 bool holds(const std::vector<uint16_t>& sorted, uint16_t address) {
@@ -213,8 +286,9 @@ FunctionProfiles profileFunctions(const SweepInput& input, const Region& region,
                     : holds(named, address)   ? FunctionKind::Symbol
                                               : FunctionKind::Call;
     function.callers = calls.countOf(address);
-    tracer.trace(address, function, profiles.opcodes);
+    tracer.trace(address, function, profiles);
   }
+  invertEdges(profiles);
   return profiles;
 }
 

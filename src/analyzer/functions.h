@@ -27,6 +27,19 @@ namespace opfreq {
 // Why a function starts where it does: the first that applies, in this order.
 enum class FunctionKind : uint8_t { Reset, Vector, Entry, Symbol, Call };
 
+// An edge of the call graph: the address at its other end, and how many instructions (or table
+// entries) make it.
+struct Edge {
+  uint16_t address;
+  int32_t count;
+  friend bool operator==(const Edge&, const Edge&) = default;
+};
+// A function's edges in FunctionProfiles::edges.
+struct EdgeSpan {
+  uint32_t first = 0;
+  uint32_t count = 0;
+};
+
 struct FunctionProfile {
   uint16_t address = 0;
   std::string name;  // the code symbol at its address; empty when there is none
@@ -40,6 +53,15 @@ struct FunctionProfile {
   // Its opcodes, each with its count, in opcode order: FunctionProfiles::opcodesOf.
   uint32_t firstOpcode = 0;
   uint32_t opcodeCount = 0;
+  // The call graph, each by address: the addresses its calls call; the starts of other
+  // functions that its jumps reach (tail calls: the entries of a table that its JMP @A+DPTR
+  // reads count as its own, running on into the next function does not); the functions whose
+  // calls, and whose tail calls, reach its start.
+  EdgeSpan callsTo, jumpsTo, calledFrom, jumpedFrom;
+  // Its own instructions' bytes in address order, those that hold a code address (LJMP, LCALL
+  // and MOV DPTR,# operands, AJMP's and ACALL's 11 bits) set aside: code that moved, unchanged,
+  // keeps its content.
+  uint64_t content = 0;
 };
 
 using OpcodeCount = std::pair<uint8_t, int32_t>;
@@ -49,9 +71,13 @@ using OpcodeCount = std::pair<uint8_t, int32_t>;
 struct FunctionProfiles {
   std::vector<FunctionProfile> functions;
   std::vector<OpcodeCount> opcodes;
+  std::vector<Edge> edges;
 
   std::span<const OpcodeCount> opcodesOf(const FunctionProfile& function) const {
     return std::span(opcodes).subspan(function.firstOpcode, function.opcodeCount);
+  }
+  std::span<const Edge> edgesOf(EdgeSpan span) const {
+    return std::span(edges).subspan(span.first, span.count);
   }
 };
 

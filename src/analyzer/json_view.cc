@@ -76,6 +76,16 @@ void writeSweep(ViewText& text, const SweepInfo& sweep) {
   text.put("}");
 }
 
+// [[address, count], ...]
+void writeEdges(ViewText& text, std::span<const Edge> edges) {
+  text.put("[");
+  for (size_t i = 0; i < edges.size(); ++i) {
+    if (i > 0) text.put(", ");
+    text.put("[").number(edges[i].address).put(", ").number(edges[i].count).put("]");
+  }
+  text.put("]");
+}
+
 void writeFunctions(ViewText& text, const FunctionProfiles& profiles) {
   const std::vector<FunctionProfile>& functions = profiles.functions;
   text.put(", \"functions\": [");
@@ -94,7 +104,15 @@ void writeFunctions(ViewText& text, const FunctionProfiles& profiles) {
       if (k > 0) text.put(", ");
       text.put("[").number(opcodes[k].first).put(", ").number(opcodes[k].second).put("]");
     }
-    text.put("]}");
+    text.put("], \"calls_to\": ");
+    writeEdges(text, profiles.edgesOf(f.callsTo));
+    text.put(", \"jumps_to\": ");
+    writeEdges(text, profiles.edgesOf(f.jumpsTo));
+    text.put(", \"called_from\": ");
+    writeEdges(text, profiles.edgesOf(f.calledFrom));
+    text.put(", \"jumped_from\": ");
+    writeEdges(text, profiles.edgesOf(f.jumpedFrom));
+    text.put("}");
   }
   text.put("]");
 }

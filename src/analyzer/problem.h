@@ -11,6 +11,7 @@ namespace opfreq {
 // Exit statuses besides 0.
 constexpr int kInputFailed = 1;  // an input could not be used, or the output not written
 constexpr int kUsageWrong = 2;   // the command line asks for something that cannot be done
+constexpr int kOverBudget = 3;   // --compare: the code grew by more than --max-growth allows
 
 struct Problem {
   enum class Kind {

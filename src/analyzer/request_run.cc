@@ -63,15 +63,15 @@ class RequestRun {
   }
 
   // Every input in turn, each to the view; stops early only when the output cannot be written.
-  // Says how many were analysed.
-  int run(View& view, const OutputStream& out, RunOutcome& outcome) {
-    int analysed = 0;
+  // Says, of each input analysed, the bytes of code its trace counted.
+  std::vector<int64_t> run(View& view, const OutputStream& out, RunOutcome& outcome) {
+    std::vector<int64_t> analysed;
     view.begin();
     for (const std::string& name : request_.files) {
       std::variant<Analysis, Problem> analysis = analyse(name);
       if (const Analysis* result = std::get_if<Analysis>(&analysis)) {
         view.result(*result);
-        ++analysed;
+        analysed.push_back(result->sweep.bytes);
       } else {
         view.failed(name, std::get<Problem>(analysis));
         outcome.add(std::move(std::get<Problem>(analysis)));
@@ -94,8 +94,11 @@ class RequestRun {
       return Problem::ofText(name, "has no file name, so no map beside it");
     std::optional<OffsetSet> written;
     const std::span<uint8_t> window(window_.get(), windowSize_);
-    // The trace never reads what a record text did not write, with or without --written.
-    if (sweep.written || sweep.follow) written.emplace(window.size());
+    // The trace never reads what a record text did not write, with or without --written; a
+    // comparison counts the bytes written beyond the window too.
+    if (sweep.written || sweep.follow) {
+      written.emplace(std::max(window.size(), static_cast<size_t>(kMaxFileSize)));
+    }
     const LoadedInput input = loadInput(name, window, written ? &*written : nullptr);
     if (input.problem) return *input.problem;
     // The image before its map, so that a missing image is not blamed on its map.
@@ -150,11 +153,20 @@ RunOutcome runRequest(const Request& request, const RunContext& context) {
   // The command line took only a choice that has a view.
   const ViewMaker makeView = std::get<ViewMaker>(pickView(request.view, request.sweep.any()));
   const std::unique_ptr<View> view = makeView({output.stream(), context.reportName});
-  const int analysed =
+  const std::vector<int64_t> code =
       RequestRun(request, sweep, std::move(symbols)).run(*view, output.stream(), outcome);
   // A run whose views wrote nothing (a comparison of which one build failed) leaves the file
   // as it was, as does one of which no input could be analysed (whatever JSON said of them).
-  output.finish(analysed > 0 && output.stream().wroteAny(), outcome);
+  output.finish(!code.empty() && output.stream().wroteAny(), outcome);
+  // Over budget only once the comparison is written whole.
+  if (request.maxGrowth && code.size() == 2 && outcome.exitStatus == 0 &&
+      code[1] - code[0] > *request.maxGrowth) {
+    outcome.add(Problem::ofText("",
+                                "the code grew by " + std::to_string(code[1] - code[0]) +
+                                    " bytes, more than --max-growth " +
+                                    std::to_string(*request.maxGrowth),
+                                kOverBudget));
+  }
   return outcome;
 }
 

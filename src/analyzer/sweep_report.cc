@@ -4,8 +4,8 @@
 // many jumps and calls it could not resolve), the size
 // and every share are of the bytes swept, and the call lines are the eight most called
 // addresses, most first, each with its name when there is one. With --functions, a blank line and
-// the functions follow, most bytes first: bytes, instructions, calls and callers, then the
-// address and the name.
+// the functions follow under a line that names their columns, most bytes first (then by address):
+// bytes, instructions, calls and callers, then the address and the name.
 #include <algorithm>
 
 #include "analyzer/opcode_ranking.h"
@@ -18,7 +18,9 @@ namespace opfreq {
 namespace {
 
 constexpr size_t kCallLines = 8;
-constexpr size_t kFunctionColumn = 6;
+// Wide enough for "callers" and a blank; the address as wide as "address".
+constexpr size_t kFunctionColumn = 8;
+constexpr std::string_view kAddressGap = "    ";
 constexpr size_t kEntriesShown = 8;
 
 std::string sweptLine(const SweepInfo& sweep) {
@@ -62,13 +64,14 @@ class SweepReport : public View {
     std::sort(bySize.begin(), bySize.end());
     ViewText text(setup_.out);
     text.put("\r\nfunctions by size:\r\n");
+    text.raw("   bytes  instrs   calls callers address name\r\n");
     for (const uint64_t key : bySize) {
       const FunctionProfile* f = &functions[static_cast<uint32_t>(key)];
       for (const int64_t number :
            {f->bytes, f->instructions, int64_t{f->calls}, int64_t{f->callers}})
         text.padded(number, kFunctionColumn);
       text.put(" ").hex(f->address, 4);
-      if (!f->name.empty()) text.put(" ").raw(printable(f->name));
+      if (!f->name.empty()) text.raw(kAddressGap).raw(printable(f->name));
       text.put("\r\n");
     }
   }

@@ -41,8 +41,8 @@ struct ViewSetup {
 
 using ViewMaker = std::unique_ptr<View> (*)(const ViewSetup& setup);
 
-enum class ViewFormat { Text, Json, Csv };
-enum class CsvTable { None, Opcodes, Calls, Functions, Compare };
+enum class ViewFormat { Text, Json, Csv, Dot, Markdown };
+enum class CsvTable { None, Opcodes, Calls, Functions, Edges, Compare };
 
 // The CSV tables: the one list of their names and columns, which --help and the views read.
 struct CsvTableRow {
@@ -58,6 +58,8 @@ inline constexpr std::array kCsvTables = {
                 "file,address,lcall,acall,count,name"},
     CsvTableRow{CsvTable::Functions, "functions", "CSV, a row a function",
                 "file,address,name,kind,bytes,instructions,calls,callees,callers"},
+    CsvTableRow{CsvTable::Edges, "edges", "CSV, a row an edge of the call graph",
+                "file,from,to,kind,count"},
     CsvTableRow{CsvTable::Compare, "compare", "CSV of --compare",
                 "old_file,new_file,name,old_address,new_address,old_bytes,new_bytes,delta"},
 };

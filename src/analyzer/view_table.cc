@@ -35,9 +35,12 @@ constexpr std::array kViews = {
             Sweeping::Any,
             makeCsv<CsvTable::Functions>,
             "--csv=functions"},
+    ViewRow{{Csv, CsvTable::Edges, false}, Sweeping::Any, makeCsv<CsvTable::Edges>, "--csv=edges"},
+    ViewRow{{Dot, CsvTable::None, false}, Sweeping::Any, makeDotView, "--dot"},
     ViewRow{{Text, CsvTable::None, true}, Sweeping::Any, makeCompareText, "text"},
     ViewRow{{Json, CsvTable::None, true}, Sweeping::Any, makeCompareJson, "--json"},
     ViewRow{{Csv, CsvTable::Compare, true}, Sweeping::Any, makeCompareCsv, "--csv=compare"},
+    ViewRow{{Markdown, CsvTable::None, true}, Sweeping::Any, makeCompareMarkdown, "--markdown"},
 };
 
 }  // namespace
@@ -52,10 +55,15 @@ std::variant<ViewMaker, std::string> pickView(const ViewChoice& choice, bool swe
   const Sweeping asked = sweeping ? Sweeping::Yes : Sweeping::No;
   std::vector<std::string_view> alike;  // the views of the same kind, for the refusal
   for (const ViewRow& row : kViews) {
+    if (row.choice.format == choice.format && row.choice.table == choice.table &&
+        row.choice.compare && !choice.compare) {
+      return std::string(row.named) + " writes a comparison, which --compare asks for";
+    }
     if (row.choice.compare != choice.compare) continue;
     if (row.choice == choice && (row.sweeping == Sweeping::Any || row.sweeping == asked))
       return row.make;
-    alike.push_back(row.named);
+    if (std::find(alike.begin(), alike.end(), row.named) == alike.end())
+      alike.push_back(row.named);
   }
   std::string views;
   for (size_t i = 0; i < alike.size(); ++i) {

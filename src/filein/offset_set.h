@@ -18,6 +18,12 @@ class OffsetSet {
   explicit OffsetSet(size_t size) : size_(size), words_((size + 63) / 64) {}
 
   bool contains(size_t offset) const { return (words_[offset / 64] >> offset % 64 & 1) != 0; }
+  // How many offsets are in the set.
+  size_t count() const {
+    size_t count = 0;
+    for (const uint64_t word : words_) count += static_cast<size_t>(std::popcount(word));
+    return count;
+  }
   void add(size_t offset) { words_[offset / 64] |= uint64_t{1} << offset % 64; }
   void add(size_t first, size_t count) {
     for (size_t offset = first, end = std::min(first + count, size_); offset < end;) {

@@ -98,6 +98,26 @@ void appendJsonString(std::string& out, std::string_view text) {
   out += '"';
 }
 
+void appendDotString(std::string& out, std::string_view text) {
+  out += '"';
+  for (const char c : validUtf8(printable(text))) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  out += '"';
+}
+
+void appendMarkdownCode(std::string& out, std::string_view text) {
+  const std::string valid = validUtf8(printable(text));
+  const std::string_view ticks = valid.find('`') == std::string::npos ? "`" : "`` ";
+  out += ticks;
+  for (const char c : valid) {
+    if (c == '|') out += '\\';
+    out += c;
+  }
+  out += ticks == "`" ? "`" : " ``";
+}
+
 void appendCsvField(std::string& out, std::string_view text) {
   const std::string valid = validUtf8(text);
   if (valid.find_first_of(",\"\r\n") == std::string::npos) {

@@ -73,6 +73,13 @@ void FUNCTION(void) { x ^= y; }
 void main(void) { while (x != 0x55) { tail(x); act(exits(y)); FUNCTION(); } }
 """
 PROGRAMS["own.c"] = OWN.replace("GROWN", "").replace("FUNCTION", "removed")
+# Arithmetic of the library, then the same with main grown: every library routine moves.
+MATH = """#include <stdint.h>
+volatile float f, g; volatile int16_t i, j;
+void main(void) { f = f * g + 1.5f; i = i / j + i % j; g = f / g - f; GROWN while (1); }
+"""
+PROGRAMS["math.c"] = MATH.replace("GROWN", "")
+PROGRAMS["math2.c"] = MATH.replace("GROWN", "i ^= 0x55; j += 3;")
 # Switches of 3, 8, 20 and 150 cases (compare chains, then SDCC's two MOVC tables, read by
 # MOVC A,@A+PC and by MOVC A,@A+DPTR), statics that only a switch's case, a pointer table and a
 # call reach; and a call through a pointer that --stack-auto makes a trampoline.
@@ -99,6 +106,8 @@ BUILDS = [  # (program, output, SDCC options, opfreq options)
     ("own.c", "own.ihx", [], []),
     ("own2.c", "own2.ihx", [], []),
     ("pf.c", "pf.ihx", [], []),
+    ("math.c", "math.ihx", [], []),
+    ("math2.c", "math2.ihx", [], []),
     ("tasks.c", "tasks.ihx", [], []),
     ("own.c", "owna.ihx", ["--acall-ajmp"], []),
     ("tasks.c", "high.ihx", ["--code-loc", "0x2000"], ["--vectors", "2000", "--written"]),
@@ -417,6 +426,9 @@ class SdccBuilds(unittest.TestCase):
                              (3, "opfreq: the code grew by %d bytes, more than --max-growth %d\n"
                               % (delta, budget)) if over else (0, ""))
             self.assertTrue(result.stdout.startswith(b"own.ihx -> own2.ihx\r\nimage"))
+        # A grown main moves the library: only the function that holds main changed.
+        moved = json.loads(run("--json", "--compare", "math.ihx", "math2.ihx", cwd=self.work).stdout)
+        self.assertEqual([c["new_address"] for c in moved["functions"]], [0], moved["functions"])
         both = ["--compare", "--entry-symbols", "--maps", "ownd.ihx", "ownad.ihx"]
         changes = json.loads(run("--json", *both, cwd=self.work).stdout)["functions"]
         rows = [line.split(" | ")[0][3:-1] for line in run("--markdown", *both, cwd=self.work)

@@ -23,14 +23,14 @@ Build build(std::vector<FunctionProfile> functions) {
 TEST(Compare, NamesThenContentThenAddressesMatch) {
   // _main grew and moved the unnamed routines after it; 0040h's content is 0050h's in the new
   // build, 0050h's is 0060h's. _dup is named twice in each: first with first. 0070h changed.
-  const Build old = build({function(0x10, "_main", 40), function(0x38, "_dup", 4),
-                           function(0x3C, "_dup", 4), function(0x40, "", 8, 1),
-                           function(0x48, "", 6, 2), function(0x70, "", 5, 3),
-                           function(0x80, "_gone", 5)});
-  const Build now = build({function(0x10, "_main", 48), function(0x38, "_dup", 4),
-                           function(0x3C, "_dup", 7), function(0x50, "", 8, 1),
-                           function(0x58, "", 6, 2), function(0x70, "", 9, 4),
-                           function(0x90, "_came", 5)});
+  const Build old =
+      build({function(0x10, "_main", 40), function(0x38, "_dup", 4), function(0x3C, "_dup", 4),
+             function(0x40, "", 8, 1), function(0x48, "", 6, 2), function(0x70, "", 5, 3),
+             function(0x80, "_gone", 5)});
+  const Build now =
+      build({function(0x10, "_main", 48), function(0x38, "_dup", 4), function(0x3C, "_dup", 7),
+             function(0x50, "", 8, 1), function(0x58, "", 6, 2), function(0x70, "", 9, 4),
+             function(0x90, "_came", 5)});
   EXPECT_EQ(changesBetween(old, now),
             (std::vector<Change>{
                 {"_main", 0x10, 0x10, 40, 48},

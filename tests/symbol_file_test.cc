@@ -20,8 +20,7 @@ std::map<uint16_t, std::pair<std::string, bool>> namesOf(const SymbolTable& tabl
   for (uint32_t a = 0; a <= 0xFFFF; ++a) {
     const auto address = static_cast<uint16_t>(a);
     if (const std::string_view name = table.nameOf(address); !name.empty()) {
-      names[address] = {std::string(name),
-                        std::binary_search(code.begin(), code.end(), address)};
+      names[address] = {std::string(name), std::binary_search(code.begin(), code.end(), address)};
     }
   }
   return names;
@@ -42,13 +41,12 @@ TEST(SymbolFile, DebugMapsNameStaticsAndMarkWhereFunctionsEnd) {
       "CONST  00000115  00000004 =  4. bytes (REL,CON,CODE)\n"
       "C:   00000115  G$tab$0_0$0      sw\n"
       "C:   00000115  _tab             sw\n");
-  EXPECT_EQ(namesOf(table), (std::map<uint16_t, std::pair<std::string, bool>>{
-                                {0x64, {"sw:s1", true}},
-                                {0x70, {"_dispatch", true}},
-                                {0xD3, {"_main", true}},
-                                {0x115, {"_tab", false}}}));
-  EXPECT_EQ(table.functionRanges(),
-            (std::vector<FunctionRange>{{0x64, 0x67}, {0x70, 0xD2}}));
+  EXPECT_EQ(namesOf(table),
+            (std::map<uint16_t, std::pair<std::string, bool>>{{0x64, {"sw:s1", true}},
+                                                              {0x70, {"_dispatch", true}},
+                                                              {0xD3, {"_main", true}},
+                                                              {0x115, {"_tab", false}}}));
+  EXPECT_EQ(table.functionRanges(), (std::vector<FunctionRange>{{0x64, 0x67}, {0x70, 0xD2}}));
 }
 
 TEST(SymbolFile, KeilMapsGiveSegmentsAsCodeAndPublicNames) {
@@ -92,11 +90,10 @@ TEST(SymbolFile, KeilMapsGiveSegmentsAsCodeAndPublicNames) {
       "      VALUE           REP       CLASS    TYPE      SYMBOL NAME\n"
       "      01000800H       PUBLIC    CODE     ---       DHT11_receive\n"
       "      *DEL*:00000000H PUBLIC    CODE     ---       unused\n");
-  const std::map<uint16_t, std::pair<std::string, bool>> want = {
-      {0x0800, {"DHT11_RECEIVE", true}},
-      {0x08AC, {"main", true}},
-      {0x0948, {"?C_C51STARTUP", true}},
-      {0x09D4, {"?C?CLDPTR", false}}};
+  const std::map<uint16_t, std::pair<std::string, bool>> want = {{0x0800, {"DHT11_RECEIVE", true}},
+                                                                 {0x08AC, {"main", true}},
+                                                                 {0x0948, {"?C_C51STARTUP", true}},
+                                                                 {0x09D4, {"?C?CLDPTR", false}}};
   EXPECT_EQ(namesOf(bl51), want);
   auto lx51Want = want;
   lx51Want[0x0800].first = "DHT11_receive";

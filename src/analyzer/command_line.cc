@@ -53,7 +53,8 @@ class Parser {
       return wrong("--csv=" + value + ": the table is " + names);
     }
     if (!setView(ViewFormat::Csv, row->table)) return false;
-    if (row->table == CsvTable::Functions || row->table == CsvTable::Edges) return askForFunctions();
+    if (row->table == CsvTable::Functions || row->table == CsvTable::Edges)
+      return askForFunctions();
     if (row->table == CsvTable::Compare) return askToCompare();
     return true;
   }
@@ -206,13 +207,14 @@ constexpr std::array kOptions = {
     OptionRow{"csv", 0, optional_argument, "",
               [](Parser& p, const std::string& value) { return p.takeCsv(value); }},
     OptionRow{"symbols", 0, required_argument,
-              "  --symbols FILE    names for call targets: an SDCC .map, or ADDR NAME lines",
+              "  --symbols FILE    names for call targets: an SDCC .map, a Keil .m51, or ADDR NAME "
+              "lines",
               [](Parser& p, const std::string& value) {
                 p.request().symbols = value;
                 return true;
               }},
     OptionRow{"maps", 0, no_argument,
-              "  --maps            names from NAME.map beside each input NAME.ext (SDCC's map)",
+              "  --maps            names from NAME.map (or NAME.m51) beside each input NAME.ext",
               [](Parser& p, const std::string&) { return p.request().maps = true; }},
     OptionRow{"output", 'o', required_argument,
               "  -o, --output FILE write to FILE, whole or not at all, instead of standard "

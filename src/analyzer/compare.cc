@@ -39,8 +39,8 @@ void pairBy(const Build& old, const Build& now, KeyOf keyOf, std::vector<bool>& 
 }  // namespace
 
 Build Build::of(const Analysis& analysis) {
-  Build build{analysis.name, analysis.heldBytes, analysis.sweep.bytes, analysis.run.opcodeCount,
-              {}};
+  Build build{
+      analysis.name, analysis.heldBytes, analysis.sweep.bytes, analysis.run.opcodeCount, {}};
   if (analysis.functions) build.functions = analysis.functions->functions;
   return build;
 }
@@ -49,21 +49,24 @@ std::vector<Change> changesBetween(const Build& old, const Build& now) {
   std::vector<bool> oldPaired(old.functions.size()), newPaired(now.functions.size());
   Pairs pairs;
   if (!old.functions.empty() && !now.functions.empty()) {
-    pairBy(old, now,
-           [](const FunctionProfile& f) {
-             return f.name.empty() ? std::nullopt : std::optional<std::string>(f.name);
-           },
-           oldPaired, newPaired, pairs);
-    pairBy(old, now,
-           [](const FunctionProfile& f) {
-             return f.name.empty() ? std::optional(std::pair(f.content, f.bytes)) : std::nullopt;
-           },
-           oldPaired, newPaired, pairs);
-    pairBy(old, now,
-           [](const FunctionProfile& f) {
-             return f.name.empty() ? std::optional<uint16_t>(f.address) : std::nullopt;
-           },
-           oldPaired, newPaired, pairs);
+    pairBy(
+        old, now,
+        [](const FunctionProfile& f) {
+          return f.name.empty() ? std::nullopt : std::optional<std::string>(f.name);
+        },
+        oldPaired, newPaired, pairs);
+    pairBy(
+        old, now,
+        [](const FunctionProfile& f) {
+          return f.name.empty() ? std::optional(std::pair(f.content, f.bytes)) : std::nullopt;
+        },
+        oldPaired, newPaired, pairs);
+    pairBy(
+        old, now,
+        [](const FunctionProfile& f) {
+          return f.name.empty() ? std::optional<uint16_t>(f.address) : std::nullopt;
+        },
+        oldPaired, newPaired, pairs);
   }
   for (size_t i = 0; i < old.functions.size(); ++i) {
     if (!oldPaired[i]) pairs.push_back({i, std::nullopt});

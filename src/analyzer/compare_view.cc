@@ -1,7 +1,7 @@
 // The views of two builds compared (--compare OLD NEW; compare.h): text, JSON, CSV and Markdown
 // of the bytes each file holds and each trace counted, the functions that grew, shrank, came or
-// went, and the opcodes whose counts changed. Each keeps what it needs of the two results and writes the comparison at the end of
-// the run, and only when both were analysed.
+// went, and the opcodes whose counts changed. Each keeps what it needs of the two results and
+// writes the comparison at the end of the run, and only when both were analysed.
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -104,10 +104,11 @@ class CompareMarkdown : public CompareView {
   }
 
   void write(const Build& old, const Build& now, const std::vector<Change>& changes) override {
-    std::string text = sizes("image", old.image, now.image) + ", " +
-                       sizes("code", old.code, now.code) + "\n\n";
+    std::string text =
+        sizes("image", old.image, now.image) + ", " + sizes("code", old.code, now.code) + "\n\n";
     if (changes.empty()) text += "No function changed.\n";
-    if (!changes.empty()) text += "| function | old | new | delta |\n| --- | ---: | ---: | ---: |\n";
+    if (!changes.empty())
+      text += "| function | old | new | delta |\n| --- | ---: | ---: | ---: |\n";
     for (size_t i = 0; i < changes.size() && i < kMarkdownRows; ++i) {
       const Change& c = changes[i];
       text += "| ";

@@ -24,9 +24,11 @@ class DotView : public View {
     std::set<uint16_t> starts;
     for (const FunctionProfile& f : profiles.functions) {
       starts.insert(f.address);
-      node(text, f.address).put(" [label=");
-      const std::string bytes = "\n" + std::to_string(f.bytes) + " bytes";
-      text.escaped(label(f.name, f.address) + bytes, appendDotString);
+      // The name and the size on two lines: dot's own line break after the quoted name.
+      std::string quoted;
+      appendDotString(quoted, label(f.name, f.address));
+      quoted.insert(quoted.size() - 1, "\\n" + std::to_string(f.bytes) + " bytes");
+      node(text, f.address).put(" [label=").raw(quoted);
       const bool box = f.kind == FunctionKind::Reset || f.kind == FunctionKind::Vector;
       text.raw(box ? ", shape=box];\n" : "];\n");
     }

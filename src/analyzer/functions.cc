@@ -194,9 +194,9 @@ const FunctionRange* rangeAround(const std::vector<FunctionRange>& ranges, uint1
 void invertEdges(FunctionProfiles& profiles) {
   std::vector<FunctionProfile>& functions = profiles.functions;
   const auto indexOf = [&](uint16_t address) -> std::optional<size_t> {
-    const auto found = std::lower_bound(
-        functions.begin(), functions.end(), address,
-        [](const FunctionProfile& f, uint16_t a) { return f.address < a; });
+    const auto found =
+        std::lower_bound(functions.begin(), functions.end(), address,
+                         [](const FunctionProfile& f, uint16_t a) { return f.address < a; });
     if (found == functions.end() || found->address != address) return std::nullopt;
     return static_cast<size_t>(found - functions.begin());
   };

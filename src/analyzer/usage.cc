@@ -42,7 +42,8 @@ constexpr std::array<std::string_view, 6> kHelpBefore = {
 };
 constexpr std::array<std::string_view, 2> kHelpAfter = {
     "",
-    "Exit status: 0 done, 1 an input or the output failed, 2 a wrong command line.",
+    "Exit status: 0 done, 1 an input or the output failed, 2 a wrong command line, 3 over the "
+    "--max-growth budget.",
 };
 
 // Held as UTF-8 so that the source stays readable; the bytes written are code page 866,

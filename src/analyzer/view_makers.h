@@ -14,8 +14,8 @@ std::unique_ptr<View> makeCsvView(const ViewSetup& setup, CsvTable table);  // c
 std::unique_ptr<View> makeCompareText(const ViewSetup& setup);              // compare_view.cc
 std::unique_ptr<View> makeCompareJson(const ViewSetup& setup);              // compare_view.cc
 std::unique_ptr<View> makeCompareCsv(const ViewSetup& setup);               // compare_view.cc
-std::unique_ptr<View> makeCompareMarkdown(const ViewSetup& setup);  // compare_view.cc
-std::unique_ptr<View> makeDotView(const ViewSetup& setup);  // dot_view.cc
+std::unique_ptr<View> makeCompareMarkdown(const ViewSetup& setup);          // compare_view.cc
+std::unique_ptr<View> makeDotView(const ViewSetup& setup);                  // dot_view.cc
 
 }  // namespace opfreq
 

@@ -62,8 +62,7 @@ std::variant<ViewMaker, std::string> pickView(const ViewChoice& choice, bool swe
     if (row.choice.compare != choice.compare) continue;
     if (row.choice == choice && (row.sweeping == Sweeping::Any || row.sweeping == asked))
       return row.make;
-    if (std::find(alike.begin(), alike.end(), row.named) == alike.end())
-      alike.push_back(row.named);
+    if (std::find(alike.begin(), alike.end(), row.named) == alike.end()) alike.push_back(row.named);
   }
   std::string views;
   for (size_t i = 0; i < alike.size(); ++i) {

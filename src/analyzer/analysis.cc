@@ -40,7 +40,8 @@ struct PassInput {
 // The functions of what the follow sweep reached.
 void functionsPass(const PassInput& pass, Analysis& analysis) {
   const SweepOptions& options = pass.options;
-  FunctionStarts starts{options.vectors.value_or(0), pass.swept.trace->vectors, {}};
+  FunctionStarts starts{
+      options.vectors.value_or(0), pass.swept.trace->vectors, {}, options.contents};
   for (const EntryPoint& entry : options.entries) starts.entries.push_back(entry.address);
   analysis.functions =
       profileFunctions(pass.input.image, analysis.sweep.region, *pass.swept.trace,

@@ -66,6 +66,7 @@ class Parser {
   }
   bool askToCompare() {
     request_.view.compare = true;
+    request_.sweep.contents = true;
     return askForFunctions();
   }
 

@@ -22,6 +22,8 @@ class FunctionTracer {
     if (overlapping) stamps_.resize(region.size());
   }
 
+  void wantContents(bool wanted) { contents_ = wanted; }
+
   // Marks `address` as a function's start if the sweep counted an instruction there; says
   // whether it did.
   bool addStart(uint16_t address) {
@@ -77,7 +79,7 @@ class FunctionTracer {
     callees_.clear();
     profile.jumpsTo = edgesFrom(jumps_, profiles.edges);
     jumps_.clear();
-    profile.content = contentOf(profile.bytes);
+    if (contents_) profile.content = contentOf(profile.bytes);
     profile.unresolved = unresolved_;
     unresolved_ = 0;
   }
@@ -91,7 +93,7 @@ class FunctionTracer {
   }
   void take(const Instruction& instruction, size_t index) {
     marks_[index] = marks_[index] | kOwned;
-    owned_.push_back(static_cast<uint16_t>(index));
+    if (contents_) owned_.push_back(static_cast<uint16_t>(index));
     unresolved_ += (marks_[index] & kUnresolved) != 0;
     if (!stamps_.empty()) [[unlikely]]
       own(index, instruction.length);
@@ -172,7 +174,8 @@ class FunctionTracer {
   size_t distinct_ = 0;
   std::vector<uint16_t> callees_;
   std::vector<uint16_t> jumps_;  // the other functions' starts its jumps reach
-  std::vector<uint16_t> owned_;  // its instructions, by region index
+  bool contents_ = false;        // each function's content is wanted
+  std::vector<uint16_t> owned_;  // its instructions, by region index, for its content
   int32_t unresolved_ = 0;
   // Where instructions overlap: by region index, the last function that counted the byte.
   std::vector<uint32_t> stamps_;
@@ -242,6 +245,7 @@ FunctionProfiles profileFunctions(const SweepInput& input, const Region& region,
                                   int64_t instructions, const FunctionStarts& starts,
                                   const SymbolTable& symbols, const CallTable& calls) {
   FunctionTracer tracer(input, region, trace.marks, trace.overlapping, symbols.functionRanges());
+  tracer.wantContents(starts.contents);
   std::vector<uint16_t> vectors = starts.vectors;
   std::vector<uint16_t> entries = starts.entries;
   const std::vector<uint16_t> named = symbols.codeAddresses();  // ascending

@@ -86,6 +86,7 @@ struct FunctionStarts {
   uint16_t reset = 0;
   std::vector<uint16_t> vectors;  // taken
   std::vector<uint16_t> entries;
+  bool contents = false;  // each function's content too, for a comparison
 };
 
 // The functions of the `instructions` that the follow sweep `trace` counted in `region`, whose

@@ -40,6 +40,7 @@ struct SweepOptions {
   std::optional<uint16_t> vectors;      // the reset address, and the vector table after it
   bool entrySymbols = false;            // every code symbol is an entry point too
   bool functions = false;               // the functions pass over what the follow sweep reaches
+  bool contents = false;                // and each function's content, for a comparison
   std::vector<uint16_t> symbolEntries;  // those code symbols, ascending
   bool any() const { return follow || written || rangeFrom || at; }
 };

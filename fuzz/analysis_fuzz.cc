@@ -78,9 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if ((data[0] & 4) != 0) options.at = static_cast<uint16_t>(data[0] << 8 | data[size - 1]);
   // An entry inside the region, which a usage error would refuse otherwise.
   const opfreq::Region region = opfreq::regionOf(options, static_cast<int64_t>(size));
-  options.entries = {
-      {static_cast<uint16_t>(region.at + (data[size / 2] << 8 | data[size - 1]) % region.size()),
-       ""}};
+  const auto offset = static_cast<size_t>(data[size / 2] << 8 | data[size - 1]) % region.size();
+  options.entries = {{static_cast<uint16_t>(region.at + offset), ""}};
   if ((data[0] & 8) != 0) options.vectors = static_cast<uint16_t>(data[size / 3] << 8);
   options.functions = options.follow && (data[0] & 16) != 0;
   std::optional<opfreq::Analysis> result =

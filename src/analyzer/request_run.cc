@@ -1,7 +1,6 @@
 #include "analyzer/request_run.h"
 
 #include <algorithm>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <variant>

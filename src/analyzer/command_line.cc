@@ -293,7 +293,8 @@ std::string candidatesOf(std::string_view given) {
   int count = 0;
   for (const OptionRow& row : kOptions) {
     if (row.name == nullptr || !std::string_view(row.name).starts_with(given.substr(2))) continue;
-    candidates += (count++ > 0 ? ", --" : "--") + std::string(row.name);
+    candidates += count++ > 0 ? ", --" : "--";
+    candidates += row.name;
   }
   return count > 1 ? candidates : "";
 }
@@ -389,9 +390,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, bool slashHel
       std::string given = optopt != 0 ? nameOf(optopt) : argv[static_cast<size_t>(optind - 1)];
       given.resize(std::min(given.size(), given.find('=')));
       if (const std::string candidates = candidatesOf(given); !candidates.empty()) {
-        return parser.refuse(
-                   Problem::ofText("", given + " is ambiguous: " + candidates, kUsageWrong)),
-               line;
+        given += " is ambiguous: ";
+        given += candidates;
+        return parser.refuse(Problem::ofText("", std::move(given), kUsageWrong)), line;
       }
       return parser.wrong("unknown option " + given), line;
     }

@@ -4,11 +4,11 @@
 #ifndef OPFREQ_ANALYZER_REGION_H_
 #define OPFREQ_ANALYZER_REGION_H_
 
-#include <compare>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "analyzer/opcode_table.h"
@@ -54,7 +54,10 @@ std::string_view unresolvedName(Unresolved kind);  // control_flow.cc
 struct UnresolvedAt {
   uint16_t address;
   Unresolved kind;
-  friend auto operator<=>(const UnresolvedAt&, const UnresolvedAt&) = default;
+  friend bool operator==(const UnresolvedAt&, const UnresolvedAt&) = default;
+  friend bool operator<(const UnresolvedAt& a, const UnresolvedAt& b) {
+    return std::tie(a.address, a.kind) < std::tie(b.address, b.kind);
+  }
 };
 
 // The data after a known helper's call, which the trace reads and does not take for code.
@@ -62,7 +65,10 @@ struct InlineTable {
   uint16_t address = 0;
   uint16_t length = 0;
   std::string_view helper;  // as kCallHelpers (call_helpers.h) names it
-  friend auto operator<=>(const InlineTable&, const InlineTable&) = default;
+  friend bool operator==(const InlineTable&, const InlineTable&) = default;
+  friend bool operator<(const InlineTable& a, const InlineTable& b) {
+    return std::tie(a.address, a.length, a.helper) < std::tie(b.address, b.length, b.helper);
+  }
 };
 
 // What was swept.

@@ -49,15 +49,14 @@ OpenedStream openRegular(const std::string& name) {
   OpenedStream result;
   const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0) {
-    result.error = errno;
-  } else if (!S_ISREG(info.st_mode)) {
+  if (fd >= 0 && ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
     result.irregular = kindOf(info.st_mode);
-  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+  } else if (fd >= 0 && S_ISREG(info.st_mode) &&
+             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
     if (std::FILE* stream = ::fdopen(fd, "rb")) return examine(stream);
     result.error = errno;
   } else {
-    result.error = errno;
+    result.error = errno;  // of the open, fstat or fcntl that failed
   }
   if (fd >= 0) ::close(fd);
   return result;

@@ -96,8 +96,11 @@ class CompareMarkdown : public CompareView {
 
  private:
   static std::string sizes(std::string_view what, int64_t old, int64_t now) {
-    return "**" + std::string(what) + "** " + std::to_string(old) + " \u2192 " +
-           std::to_string(now) + " (" + signedNumber(now - old) + ")";
+    std::string text = "**";
+    text += what;
+    text += "** " + std::to_string(old) + " \u2192 " + std::to_string(now) + " (" +
+            signedNumber(now - old) + ")";
+    return text;
   }
   static std::string cell(std::optional<int64_t> value) {
     return value ? std::to_string(*value) : "-";
@@ -116,12 +119,15 @@ class CompareMarkdown : public CompareView {
       text += " | " + cell(c.oldBytes) + " | " + cell(c.newBytes) + " | " +
               signedNumber(c.delta()) + " |\n";
     }
-    if (changes.size() > kMarkdownRows)
-      text += "\n" + std::to_string(changes.size() - kMarkdownRows) + " more functions changed.\n";
+    if (changes.size() > kMarkdownRows) {
+      text += '\n';
+      text += std::to_string(changes.size() - kMarkdownRows) + " more functions changed.\n";
+    }
     text += "\n<details><summary>opcodes</summary>\n\n";
     text += "| opcode | mnemonic | old | new | delta |\n| --- | --- | ---: | ---: | ---: |\n";
     for (const size_t op : opcodesBetween(old, now, kOpcodeLines)) {
-      text += "| " + hexDigits(op, 2) + " | ";
+      text += "| ";
+      text += hexDigits(op, 2) + " | ";
       appendMarkdownCode(text, OpcodeTable[op].mnemonic);
       text += " | " + std::to_string(old.counts[op]) + " | " + std::to_string(now.counts[op]) +
               " | " + signedNumber(int64_t{now.counts[op]} - old.counts[op]) + " |\n";

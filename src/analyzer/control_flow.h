@@ -176,11 +176,11 @@ std::optional<uint16_t> ControlFlow::afterCall(uint16_t address, uint16_t target
     return std::nullopt;
   }
   const CallHelper& helper = kCallHelpers[callee.helper];
-  const InlineData data = readInlineData(code_, helper, code_.indexOf(next));
   if (helper.data == HelperData::None) {
     policy.unresolved(address, Unresolved::IndirectCall);
     return next;
   }
+  const InlineData data = readInlineData(code_, helper, code_.indexOf(next));
   policy.readInline({next, static_cast<uint16_t>(data.length), helper.name});
   for (const uint16_t successor : data.targets) policy.jumped(successor);
   pending_.insert(pending_.end(), data.targets.begin(), data.targets.end());

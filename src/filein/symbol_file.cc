@@ -69,22 +69,25 @@ std::string_view SymbolTable::nameAt(uint64_t symbol) const {
   return std::string_view(names_).substr(start, names_.find('\n', start) - start);
 }
 
+std::string_view SymbolTable::firstName(std::span<const uint64_t> here, bool areas) const {
+  const auto named = std::find_if(here.begin(), here.end(), [&](uint64_t s) {
+    return isName(s) && (areas || !isAreaSymbol(nameAt(s)));
+  });
+  return named != here.end() ? nameAt(*named) : "";
+}
+
 std::string_view SymbolTable::nameOf(uint16_t address) const {
   if (symbols_.empty()) return "";  // as for every call target of a run without names
   const std::span<const uint64_t> here = at(address);
-  const auto named = std::find_if(
-      here.begin(), here.end(), [&](uint64_t s) { return isName(s) && !isAreaSymbol(nameAt(s)); });
-  if (named != here.end()) return nameAt(*named);
-  const auto any = std::find_if(here.begin(), here.end(), isName);
-  return any != here.end() ? nameAt(*any) : "";
+  const std::string_view name = firstName(here, false);
+  return name.empty() ? firstName(here, true) : name;
 }
 
 std::string_view SymbolTable::codeNameOf(uint16_t address) const {
   const std::span<const uint64_t> here = at(address);
-  if (std::any_of(here.begin(), here.end(), isCode)) return nameOf(address);
-  const auto named = std::find_if(
-      here.begin(), here.end(), [&](uint64_t s) { return isName(s) && !isAreaSymbol(nameAt(s)); });
-  return named != here.end() ? nameAt(*named) : "";
+  const std::string_view name = firstName(here, false);
+  if (!name.empty() || std::none_of(here.begin(), here.end(), isCode)) return name;
+  return firstName(here, true);
 }
 
 std::optional<uint16_t> SymbolTable::addressOf(std::string_view name) const {

@@ -74,6 +74,8 @@ class SymbolTable {
 
   std::span<const uint64_t> at(uint16_t address) const;
   std::string_view nameAt(uint64_t symbol) const;
+  // The first name among `here`, the linker's area symbols too with `areas`; empty for none.
+  std::string_view firstName(std::span<const uint64_t> here, bool areas) const;
 };
 
 // Reads the text of a map or list as it arrives, in pieces split anywhere.

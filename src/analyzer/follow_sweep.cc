@@ -53,8 +53,9 @@ class Follower {
   // in the order met.
   std::vector<uint16_t>& tables() { return tables_; }
   std::vector<InlineTable>& inlineData() { return inline_; }
-  // What could not be resolved, but the jumps in the bytes of a helper called, each marked.
-  std::vector<UnresolvedAt>& unresolved() {
+  // Once every path is walked: what could not be resolved, but the jumps in the bytes of a
+  // helper that was called, each marked for the functions.
+  std::vector<UnresolvedAt>& takeUnresolved() {
     std::erase_if(unresolved_, [&](const UnresolvedAt& at) {
       return at.kind == Unresolved::Jump && flow_.inCalledHelper(flow_.code().indexOf(at.address));
     });
@@ -146,7 +147,7 @@ FollowTrace followCode(const SweepInput& input, const FollowEntries& entries, Vi
   info.overlap = follower.overlap();
   info.tables = std::move(follower.tables());
   info.inlineData = std::move(follower.inlineData());
-  info.unresolved = std::move(follower.unresolved());
+  info.unresolved = std::move(follower.takeUnresolved());
   sortOnce(info.entries);
   sortOnce(info.tables);
   sortOnce(info.inlineData);
